@@ -31,6 +31,11 @@ std::size_t first_code_point_bytes(std::string_view text) {
     return std::min(n, text.size());
 }
 
+// Among equal matches the shorter title is the more specific result.
+double title_penalty(const std::string& title) {
+    return kLengthPenalty * static_cast<double>(std::min(title.size(), kMaxPenaltyBytes));
+}
+
 int typo_limit(std::size_t length) {
     if (length < 3)
         return 0;
@@ -46,32 +51,29 @@ struct TermMatch {
 } // namespace
 
 // Per-query working arrays, kept between queries so a query allocates only
-// when the catalog has grown. Stamps avoid clearing them.
+// when the catalog has grown. Stamps avoid clearing them; one record per
+// document keeps a posting's bookkeeping in one cache line.
 struct SearchCatalog::Scratch {
+    struct DocState {
+        std::uint32_t query = 0;
+        std::uint32_t token = 0;
+        double total = 0;
+        double token_best = 0;
+        std::uint16_t matched = 0;
+        std::uint8_t worst = 0;
+        std::uint8_t token_kind = 0;
+    };
     std::uint32_t query_stamp = 0;
     std::uint32_t token_stamp = 0;
-    std::vector<std::uint32_t> doc_query;
-    std::vector<std::uint16_t> doc_matched;
-    std::vector<double> doc_total;
-    std::vector<std::uint8_t> doc_worst;
-    std::vector<std::uint32_t> doc_token;
-    std::vector<double> doc_token_best;
-    std::vector<std::uint8_t> doc_token_kind;
+    std::vector<DocState> docs;
     std::vector<DocId> touched;
     std::vector<std::uint32_t> term_stamp;
     std::vector<std::uint16_t> term_count;
     std::uint32_t term_round = 0;
 
-    void fit(std::size_t docs, std::size_t terms) {
-        if (doc_query.size() < docs) {
-            doc_query.resize(docs, 0);
-            doc_matched.resize(docs, 0);
-            doc_total.resize(docs, 0);
-            doc_worst.resize(docs, 0);
-            doc_token.resize(docs, 0);
-            doc_token_best.resize(docs, 0);
-            doc_token_kind.resize(docs, 0);
-        }
+    void fit(std::size_t doc_count, std::size_t terms) {
+        if (docs.size() < doc_count)
+            docs.resize(doc_count);
         if (term_stamp.size() < terms) {
             term_stamp.resize(terms, 0);
             term_count.resize(terms, 0);
@@ -136,6 +138,7 @@ void SearchCatalog::upsert(SearchEntry entry) {
         if (doc.entry == entry)
             return;
         ++m_revision;
+        m_penalties[found->second] = title_penalty(entry.title);
         if (doc.normalized_text == normalized_text && doc.normalized_title == normalized_title) {
             doc.entry = std::move(entry);
             return;
@@ -156,7 +159,9 @@ void SearchCatalog::upsert(SearchEntry entry) {
         id = static_cast<DocId>(m_docs.size());
         m_docs.emplace_back();
         m_versions.push_back(0);
+        m_penalties.push_back(0);
     }
+    m_penalties[id] = title_penalty(entry.title);
     Doc& doc = m_docs[id];
     m_by_address.emplace(entry.address, id);
     doc.entry = std::move(entry);
@@ -184,6 +189,7 @@ bool SearchCatalog::remove_postings(std::string_view address) {
 void SearchCatalog::clear() {
     m_docs.clear();
     m_versions.clear();
+    m_penalties.clear();
     m_free.clear();
     m_by_address.clear();
     m_dictionary.clear();
@@ -223,7 +229,8 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
     Scratch& s = *m_scratch;
     s.fit(m_docs.size(), m_terms.size());
     if (++s.query_stamp == 0) {
-        std::fill(s.doc_query.begin(), s.doc_query.end(), 0);
+        for (Scratch::DocState& d : s.docs)
+            d.query = 0;
         s.query_stamp = 1;
     }
     s.touched.clear();
@@ -302,39 +309,45 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
             }
         }
 
-        ++s.token_stamp;
+        if (++s.token_stamp == 0) {
+            for (Scratch::DocState& d : s.docs)
+                d.token = 0;
+            s.token_stamp = 1;
+        }
         for (const TermMatch& m : matches) {
-            for (const Posting& p : m_terms[m.term].postings) {
+            const Term& term = m_terms[m.term];
+            // Without stale postings in the list, skip the version lookups.
+            bool check_versions = term.stale != 0;
+            for (const Posting& p : term.postings) {
                 DocId doc = p.doc;
-                if ((p.tag >> 1) != m_versions[doc])
+                if (check_versions && (p.tag >> 1) != m_versions[doc])
                     continue;
+                Scratch::DocState& d = s.docs[doc];
                 if (ti == 0) {
-                    if (s.doc_query[doc] != s.query_stamp) {
-                        s.doc_query[doc] = s.query_stamp;
-                        s.doc_matched[doc] = 0;
-                        s.doc_total[doc] = 0;
-                        s.doc_worst[doc] = 0;
+                    if (d.query != s.query_stamp) {
+                        d = Scratch::DocState{.query = s.query_stamp};
                         s.touched.push_back(doc);
                     }
-                } else if (s.doc_query[doc] != s.query_stamp || s.doc_matched[doc] != ti) {
+                } else if (d.query != s.query_stamp || d.matched != ti) {
                     continue;
                 }
                 double score = m.score + ((p.tag & 1) ? kTitleBonus : 0);
-                if (s.doc_token[doc] != s.token_stamp || score > s.doc_token_best[doc]) {
-                    s.doc_token[doc] = s.token_stamp;
-                    s.doc_token_best[doc] = score;
-                    s.doc_token_kind[doc] = static_cast<std::uint8_t>(m.kind);
+                if (d.token != s.token_stamp || score > d.token_best) {
+                    d.token = s.token_stamp;
+                    d.token_best = score;
+                    d.token_kind = static_cast<std::uint8_t>(m.kind);
                 }
             }
         }
         // Entries that missed this word drop out: every word must match.
         std::size_t kept = 0;
         for (DocId doc : s.touched) {
-            if (s.doc_token[doc] != s.token_stamp || s.doc_matched[doc] != ti)
+            Scratch::DocState& d = s.docs[doc];
+            if (d.token != s.token_stamp || d.matched != ti)
                 continue;
-            s.doc_matched[doc] = static_cast<std::uint16_t>(ti + 1);
-            s.doc_total[doc] += s.doc_token_best[doc];
-            s.doc_worst[doc] = std::max(s.doc_worst[doc], s.doc_token_kind[doc]);
+            d.matched = static_cast<std::uint16_t>(ti + 1);
+            d.total += d.token_best;
+            d.worst = std::max(d.worst, d.token_kind);
             s.touched[kept++] = doc;
         }
         s.touched.resize(kept);
@@ -349,10 +362,7 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
     std::vector<Ranked> ranked;
     ranked.reserve(s.touched.size());
     for (DocId doc : s.touched) {
-        const SearchEntry& entry = m_docs[doc].entry;
-        double score = s.doc_total[doc] -
-                       kLengthPenalty * static_cast<double>(std::min(entry.title.size(), kMaxPenaltyBytes));
-        ranked.push_back({score, doc});
+        ranked.push_back({s.docs[doc].total - m_penalties[doc], doc});
     }
     page.total = ranked.size();
     auto before = [&](const Ranked& a, const Ranked& b) {
@@ -378,7 +388,7 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
                                             .subtitle = entry.subtitle,
                                             .kind_label = entry.kind_label,
                                             .score = ranked[i].score,
-                                            .match = static_cast<SearchMatch>(s.doc_worst[ranked[i].doc])});
+                                            .match = static_cast<SearchMatch>(s.docs[ranked[i].doc].worst)});
     }
     if (ranked.size() > take) {
         const Ranked& last = ranked[take - 1];

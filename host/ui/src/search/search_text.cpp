@@ -232,14 +232,37 @@ std::vector<std::string> index_grams(std::string_view token) {
 int bounded_edit_distance(std::string_view a_text, std::string_view b_text, int limit) {
     if (a_text == b_text)
         return 0;
-    std::vector<char32_t> a = code_points(a_text);
-    std::vector<char32_t> b = code_points(b_text);
-    int n = static_cast<int>(a.size());
-    int m = static_cast<int>(b.size());
+    // Words are short: decode into stack buffers and fall back to the heap
+    // only for long ones, since typo matching calls this thousands of times
+    // per query.
+    constexpr std::size_t kInline = 48;
+    char32_t a_inline[kInline], b_inline[kInline];
+    int row_inline[3 * (kInline + 1)];
+    std::vector<char32_t> a_heap, b_heap;
+    std::vector<int> row_heap;
+    auto decode = [](std::string_view text, char32_t* inline_buf, std::vector<char32_t>& heap) {
+        if (text.size() > kInline) {
+            heap = code_points(text);
+            return std::pair<const char32_t*, int>(heap.data(), static_cast<int>(heap.size()));
+        }
+        int n = 0;
+        for (std::size_t i = 0; i < text.size();)
+            inline_buf[n++] = decode_utf8(text, i);
+        return std::pair<const char32_t*, int>(inline_buf, n);
+    };
+    auto [a, n] = decode(a_text, a_inline, a_heap);
+    auto [b, m] = decode(b_text, b_inline, b_heap);
     if (std::abs(n - m) > limit)
         return limit + 1;
+    int* rows = row_inline;
+    if (static_cast<std::size_t>(m) > kInline) {
+        row_heap.resize(3 * (static_cast<std::size_t>(m) + 1));
+        rows = row_heap.data();
+    }
     // Three rolling rows of the optimal-string-alignment table.
-    std::vector<int> before(m + 1), previous(m + 1), current(m + 1);
+    int* before = rows;
+    int* previous = rows + (m + 1);
+    int* current = rows + 2 * (m + 1);
     for (int j = 0; j <= m; ++j)
         previous[j] = j;
     for (int i = 1; i <= n; ++i) {
@@ -255,8 +278,10 @@ int bounded_edit_distance(std::string_view a_text, std::string_view b_text, int 
         }
         if (row_min > limit)
             return limit + 1;
-        std::swap(before, previous);
-        std::swap(previous, current);
+        int* recycled = before;
+        before = previous;
+        previous = current;
+        current = recycled;
     }
     return std::min(previous[m], limit + 1);
 }

@@ -143,6 +143,8 @@ private:
     // Bumped when a document's postings become stale; a posting counts only
     // while its recorded version equals its document's.
     std::vector<std::uint32_t> m_versions;
+    // Subtracted from every score of the document; see title_penalty.
+    std::vector<double> m_penalties;
     std::vector<DocId> m_free;
     std::unordered_map<std::string, DocId> m_by_address;
     std::map<std::string, TermId, std::less<>> m_dictionary;
