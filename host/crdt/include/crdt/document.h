@@ -101,6 +101,10 @@ public:
     // Loads file bytes. A torn or corrupt tail is dropped and reported; a
     // buffer that is not a document, or of a newer format, is an error.
     static Result<Document> load(std::span<const uint8_t> bytes, LoadReport* report = nullptr);
+    // The size the file written by save() and save_incremental() (or read by
+    // load()) has if nothing else touched it; 0 when unknown. Lets a caller
+    // check that appending to a file continues what this document wrote.
+    size_t persisted_size() const;
 
     struct Impl;
 

@@ -1,0 +1,89 @@
+#pragma once
+
+// The inside of Document, shared by its source files.
+
+#include "change.h"
+#include "op_set.h"
+
+#include <crdt/document.h>
+
+#include <unordered_map>
+
+namespace crdt {
+
+// A change in the log. Its canonical bytes live in Impl::change_bytes.
+struct ChangeRecord {
+    uint32_t actor = 0;
+    uint64_t seq = 0;
+    uint64_t start_op = 0;
+    uint64_t max_op = 0;
+    int64_t time = 0;
+    ChangeHash hash;
+    size_t bytes_offset = 0;
+    size_t bytes_size = 0;
+    uint32_t deps_offset = 0; // into Impl::dep_indices
+    uint32_t deps_count = 0;
+};
+
+struct DecodedChange {
+    ChangeData data;
+    std::vector<uint8_t> bytes; // canonical encoding
+    ChangeHash hash;
+};
+
+enum class ApplyOutcome { Applied, Duplicate, MissingDeps, Invalid };
+
+struct Document::Impl {
+    explicit Impl(const ActorId& actor_id);
+    // Numbers `known` actors first, in order, then `own`.
+    Impl(const std::vector<ActorId>& known, const ActorId& own);
+
+    OpSet state;
+    uint32_t actor = 0;
+
+    // The log, in the order changes were applied (a causal order).
+    std::vector<ChangeRecord> changes;
+    std::vector<uint8_t> change_bytes;
+    std::vector<uint32_t> dep_indices;
+    std::unordered_map<ChangeHash, uint32_t, ChangeHashHash> by_hash;
+    std::vector<uint32_t> heads;                      // changes no change depends on
+    std::vector<std::vector<uint32_t>> actor_changes; // by local actor, in seq order
+
+    std::vector<Op> pending;
+    uint64_t pending_start = 0;
+
+    std::vector<DecodedChange> queue; // waiting for dependencies
+    size_t saved = 0;                 // changes already in the output of save()/save_incremental()
+    // Size of the file that save() and save_incremental() have produced so
+    // far (or that load() read), when changes there are numbered as in the
+    // log; 0 when unknown.
+    size_t file_bytes = 0;
+
+    std::span<const uint8_t> bytes_of(uint32_t change) const {
+        const ChangeRecord& c = changes[change];
+        return {change_bytes.data() + c.bytes_offset, c.bytes_size};
+    }
+    std::span<const uint32_t> deps_of(uint32_t change) const {
+        const ChangeRecord& c = changes[change];
+        return {dep_indices.data() + c.deps_offset, c.deps_count};
+    }
+    uint64_t actor_count(uint32_t a) const { return a < actor_changes.size() ? actor_changes[a].size() : 0; }
+
+    OpId next_id() const { return OpId{state.max_op() + 1, actor}; }
+    // Applies a local operation and adds it to the pending change.
+    OpId local_op(Op op);
+    std::optional<ChangeHash> commit(int64_t time, std::string_view message);
+    std::vector<ChangeHash> head_hashes() const;
+
+    ApplyOutcome apply(DecodedChange& change, std::string* error);
+    // Applies what the queue can; returns how many were applied.
+    size_t drain_queue();
+    void record(const ChangeData& data, std::span<const uint8_t> bytes, const ChangeHash& hash);
+    // Rebuilds the materialised state from the log.
+    void rebuild_state();
+    // Drops changes [count, end) from the log and rebuilds the state.
+    void truncate_log(size_t count);
+    void encode_changes(const std::vector<uint32_t>& which, std::vector<uint8_t>& out) const;
+};
+
+} // namespace crdt
