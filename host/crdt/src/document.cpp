@@ -43,10 +43,11 @@ Document::Impl::Impl(const ActorId& actor_id) {
     actor = state.actors().intern(actor_id);
 }
 
-Document::Impl::Impl(const std::vector<ActorId>& known, const ActorId& own) {
+Document::Impl::Impl(const std::vector<ActorId>& known, const std::optional<ActorId>& own) {
     for (const ActorId& a : known)
         state.actors().intern(a);
-    actor = state.actors().intern(own);
+    if (own)
+        actor = state.actors().intern(*own);
 }
 
 Document::Document() : Document(ActorId::random()) {}

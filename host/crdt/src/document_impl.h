@@ -35,8 +35,9 @@ enum class ApplyOutcome { Applied, Duplicate, MissingDeps, Invalid };
 
 struct Document::Impl {
     explicit Impl(const ActorId& actor_id);
-    // Numbers `known` actors first, in order, then `own`.
-    Impl(const std::vector<ActorId>& known, const ActorId& own);
+    // Numbers `known` actors first, in order, then `own` (if given; else the
+    // caller sets `actor` later).
+    Impl(const std::vector<ActorId>& known, const std::optional<ActorId>& own);
 
     OpSet state;
     uint32_t actor = 0;

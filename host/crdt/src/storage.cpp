@@ -686,6 +686,8 @@ Result<Document> Document::load(std::span<const uint8_t> bytes, LoadReport* repo
         return make_error("document format " + std::to_string(bytes[kFileMagic.size()]) +
                           " is newer than this program reads (" + std::to_string(kFormatVersion) + ")");
     case HeaderCheck::Torn: {
+        if (bytes.empty())
+            return Document();
         rep.truncated_tail = true;
         rep.tail_error = "file ends inside its header";
         return Document();
@@ -694,6 +696,10 @@ Result<Document> Document::load(std::span<const uint8_t> bytes, LoadReport* repo
         break;
     }
     Document doc;
+    // Actors are numbered as in the file, so that object ids of the document
+    // that saved it stay valid; this replica's own actor comes after them.
+    ActorId own = doc.actor_id();
+    doc.m_impl = std::make_unique<Impl>(std::vector<ActorId>{}, std::nullopt);
     Impl& d = *doc.m_impl;
     Loader loader(d);
     size_t pos = kHeaderSize;
@@ -729,6 +735,7 @@ Result<Document> Document::load(std::span<const uint8_t> bytes, LoadReport* repo
         rep.valid_bytes = pos;
     }
     rep.truncated_tail = !rep.tail_error.empty();
+    d.actor = d.state.actors().intern(own);
     d.saved = d.changes.size();
     d.file_bytes = loader.positions_match() ? rep.valid_bytes : 0;
     return doc;
