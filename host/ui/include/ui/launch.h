@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavu::ui {
@@ -57,6 +58,11 @@ struct LaunchDescription {
     Size default_size{1280, 800};
 };
 
+struct WindowOptions {
+    // Stops after this many frames (tests); unset runs until the window closes.
+    std::optional<int> max_frames;
+};
+
 namespace launch {
 
 // Exit codes of run_or_exit.
@@ -82,9 +88,14 @@ Theme shot_theme(const ShotRequest& request);
 // for a malformed size, theme or scale or a missing value.
 kavu::Result<ShotRequest> parse_shot_args(std::span<const std::string> args);
 
-// Runs the window loop until the window closes. Errors: no display, or the
-// window could not be opened.
-kavu::Result<void> run_window(const LaunchDescription& description);
+// Runs the window loop until the window closes. Errors: no display, the
+// window could not be opened, or the document could not be opened.
+kavu::Result<void> run_window(const LaunchDescription& description, const WindowOptions& options = {});
+
+// The one line printed when there is no display to open a window on.
+inline constexpr std::string_view kNoDisplayMessage =
+    "no display: neither DISPLAY nor WAYLAND_DISPLAY is set (use --shot NAME --out PATH to render a PNG "
+    "instead)";
 
 } // namespace launch
 

@@ -79,8 +79,7 @@ std::shared_ptr<const ShapedText> build(std::span<const TextSpan> spans, float s
             add_attr(attrs.get(), pango_attr_background_alpha_new(channel16(c.a)), start, end);
         }
     }
-    pango_layout_set_text(shaped->layout.get(), text.data(), static_cast<int>(text.size()));
-    pango_layout_set_attributes(shaped->layout.get(), attrs.get());
+    TextShaper::set_text(shaped->layout.get(), text, attrs.get());
     if (max_width > 0) {
         pango_layout_set_width(shaped->layout.get(), static_cast<int>(max_width * PANGO_SCALE));
         pango_layout_set_wrap(shaped->layout.get(), PANGO_WRAP_WORD_CHAR);

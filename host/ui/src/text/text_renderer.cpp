@@ -85,9 +85,49 @@ Size TextShaper::layout_size(PangoLayout* layout) {
 }
 
 namespace {
+constexpr const char* kAsciiFamilies = "Inter, DejaVu Sans";
+
+bool is_ascii_text(unsigned char c) {
+    return c >= 0x20 && c < 0x7f;
+}
+
+// True when the bytes at `i` start U+FE0F (emoji presentation) or U+20E3
+// (combining keycap), which turn the ASCII character before them into emoji.
+bool emoji_modifier_at(std::string_view text, size_t i) {
+    return text.substr(i, 3) == "\xEF\xB8\x8F" || text.substr(i, 3) == "\xE2\x83\xA3";
+}
+} // namespace
+
+void TextShaper::set_text(PangoLayout* layout, std::string_view text, PangoAttrList* attrs) {
+    Handle<PangoAttrList, pango_attr_list_unref> list(attrs ? pango_attr_list_copy(attrs)
+                                                            : pango_attr_list_new());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!is_ascii_text(static_cast<unsigned char>(text[i]))) {
+            ++i;
+            continue;
+        }
+        size_t start = i;
+        while (i < text.size() && is_ascii_text(static_cast<unsigned char>(text[i])) &&
+               !emoji_modifier_at(text, i + 1))
+            ++i;
+        if (i > start) {
+            PangoAttribute* family = pango_attr_family_new(kAsciiFamilies);
+            family->start_index = static_cast<guint>(start);
+            family->end_index = static_cast<guint>(i);
+            pango_attr_list_insert_before(list.get(), family);
+        }
+        if (i == start)
+            ++i; // an ASCII character that starts a keycap sequence
+    }
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    pango_layout_set_attributes(layout, list.get());
+}
+
+namespace {
 GRef<PangoLayout> build_layout(TextShaper& shaper, std::string_view text, const TextStyle& style) {
     auto layout = shaper.new_layout(style.size, style.weight);
-    pango_layout_set_text(layout.get(), text.data(), static_cast<int>(text.size()));
+    TextShaper::set_text(layout.get(), text, nullptr);
     if (style.wrap == Wrap::Word && style.max_width > 0) {
         pango_layout_set_width(layout.get(), static_cast<int>(style.max_width * PANGO_SCALE));
         pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);

@@ -24,6 +24,12 @@ public:
     // A new empty layout in the shared context, set in the font stack.
     GRef<PangoLayout> new_layout(float size, FontWeight weight);
     static Size layout_size(PangoLayout* layout);
+    // Sets the layout's text and attributes (`attrs` may be null). Runs of
+    // plain ASCII are pinned to the text fonts: the colour emoji font also
+    // covers digits, '#', '*' and the space (for keycap sequences), and
+    // pango would otherwise set "# general" or "3 people" with its wide
+    // blank glyphs.
+    static void set_text(PangoLayout* layout, std::string_view text, PangoAttrList* attrs);
 
     TextCacheStats stats() const;
     void clear();
