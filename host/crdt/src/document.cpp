@@ -99,15 +99,15 @@ std::optional<Value> Document::get(const ObjId& map, std::string_view key) const
 std::optional<Value> Document::get(const ObjId& list, size_t index) const {
     const OpSet& s = m_impl->state;
     const Object* o = s.object(list);
-    if (!o || o->type == ObjType::Map || index >= o->seq.visible())
+    if (!o || o->type == ObjType::Map || index >= o->s->seq.visible())
         return std::nullopt;
-    auto el = o->seq.visible_at(index);
+    auto el = o->s->seq.visible_at(index);
     if (o->type == ObjType::Text) {
         std::string ch;
-        utf8_append(ch, o->chars[el.payload]);
+        utf8_append(ch, o->s->chars[el.payload]);
         return Value{.scalar = std::move(ch)};
     }
-    const Register& reg = o->slots[el.payload];
+    const Register& reg = o->s->slots[el.payload];
     return s.value_of(reg.back());
 }
 
@@ -150,7 +150,7 @@ size_t Document::length(const ObjId& obj) const {
     const Object* o = m_impl->state.object(obj);
     if (!o)
         return 0;
-    return o->type == ObjType::Map ? o->map.entries.size() : o->seq.visible();
+    return o->type == ObjType::Map ? o->map.entries.size() : o->s->seq.visible();
 }
 
 std::string Document::text(const ObjId& text) const {
@@ -207,11 +207,11 @@ Result<void> Document::put(const ObjId& list, size_t index, Scalar value) {
     auto o = expect(m_impl->state, list, ObjType::List);
     if (!o)
         return o.error();
-    if (index >= (*o)->seq.visible())
+    if (index >= (*o)->s->seq.visible())
         return make_error("index out of range");
-    auto el = (*o)->seq.visible_at(index);
+    auto el = (*o)->s->seq.visible_at(index);
     Op op{.action = OpAction::ListPut, .obj = list, .elem = el.id, .value = std::move(value)};
-    op.pred = register_ids(&(*o)->slots[el.payload]);
+    op.pred = register_ids(&(*o)->s->slots[el.payload]);
     m_impl->local_op(std::move(op));
     return ok();
 }
@@ -220,11 +220,11 @@ Result<ObjId> Document::put_object(const ObjId& list, size_t index, ObjType type
     auto o = expect(m_impl->state, list, ObjType::List);
     if (!o)
         return o.error();
-    if (index >= (*o)->seq.visible())
+    if (index >= (*o)->s->seq.visible())
         return make_error("index out of range");
-    auto el = (*o)->seq.visible_at(index);
+    auto el = (*o)->s->seq.visible_at(index);
     Op op{.action = OpAction::ListMake, .make = type, .obj = list, .elem = el.id};
-    op.pred = register_ids(&(*o)->slots[el.payload]);
+    op.pred = register_ids(&(*o)->s->slots[el.payload]);
     return m_impl->local_op(std::move(op));
 }
 
@@ -232,9 +232,9 @@ Result<void> Document::insert(const ObjId& list, size_t index, Scalar value) {
     auto o = expect(m_impl->state, list, ObjType::List);
     if (!o)
         return o.error();
-    if (index > (*o)->seq.visible())
+    if (index > (*o)->s->seq.visible())
         return make_error("index out of range");
-    OpId ref = index == 0 ? OpId{} : (*o)->seq.visible_at(index - 1).id;
+    OpId ref = index == 0 ? OpId{} : (*o)->s->seq.visible_at(index - 1).id;
     m_impl->local_op(Op{.action = OpAction::ListInsert, .obj = list, .elem = ref, .value = std::move(value)});
     return ok();
 }
@@ -243,9 +243,9 @@ Result<ObjId> Document::insert_object(const ObjId& list, size_t index, ObjType t
     auto o = expect(m_impl->state, list, ObjType::List);
     if (!o)
         return o.error();
-    if (index > (*o)->seq.visible())
+    if (index > (*o)->s->seq.visible())
         return make_error("index out of range");
-    OpId ref = index == 0 ? OpId{} : (*o)->seq.visible_at(index - 1).id;
+    OpId ref = index == 0 ? OpId{} : (*o)->s->seq.visible_at(index - 1).id;
     return m_impl->local_op(Op{.action = OpAction::ListInsertMake, .make = type, .obj = list, .elem = ref});
 }
 
@@ -267,13 +267,13 @@ Result<void> Document::delete_at(const ObjId& list, size_t index) {
         return o.error();
     if ((*o)->type == ObjType::Text)
         return splice_text(list, index, 1, {});
-    if (index >= (*o)->seq.visible())
+    if (index >= (*o)->s->seq.visible())
         return make_error("index out of range");
-    auto el = (*o)->seq.visible_at(index);
+    auto el = (*o)->s->seq.visible_at(index);
     m_impl->local_op(Op{.action = OpAction::ListDelete,
                         .obj = list,
                         .elem = el.id,
-                        .pred = register_ids(&(*o)->slots[el.payload])});
+                        .pred = register_ids(&(*o)->s->slots[el.payload])});
     return ok();
 }
 
@@ -296,7 +296,7 @@ Result<void> Document::splice_text(const ObjId& text, size_t pos, size_t del, st
     auto o = expect(m_impl->state, text, ObjType::Text);
     if (!o)
         return o.error();
-    const Sequence& seq = (*o)->seq;
+    const Sequence& seq = (*o)->s->seq;
     if (pos > seq.visible() || del > seq.visible() - pos)
         return make_error("range out of bounds");
     Op ins{.action = OpAction::TextInsert, .obj = text};

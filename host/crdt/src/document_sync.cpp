@@ -261,6 +261,7 @@ Result<size_t> Document::apply_changes(std::span<const uint8_t> bytes) {
         incoming.push_back(std::move(dc));
     }
     d.commit(0, {});
+    size_t log_before = d.changes.size();
     size_t applied = 0;
     for (DecodedChange& c : incoming) {
         std::string error;
@@ -279,6 +280,8 @@ Result<size_t> Document::apply_changes(std::span<const uint8_t> bytes) {
         case ApplyOutcome::Duplicate:
             break;
         case ApplyOutcome::Invalid:
+            // All or nothing: drop what this call applied before the bad one.
+            d.truncate_log(log_before);
             return make_error(error);
         }
     }

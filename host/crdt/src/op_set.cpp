@@ -6,30 +6,125 @@
 
 namespace crdt {
 
+void Register::erase_ids(std::span<const OpId> ids) {
+    if (ids.empty() || m_size == 0)
+        return;
+    auto listed = [&](const RegEntry& e) { return std::find(ids.begin(), ids.end(), e.id) != ids.end(); };
+    if (m_size == 1) {
+        if (listed(m_one)) {
+            m_one = RegEntry{};
+            m_size = 0;
+        }
+        return;
+    }
+    std::erase_if(m_many, listed);
+    m_size = static_cast<uint32_t>(m_many.size());
+    if (m_size <= 1) {
+        if (m_size == 1)
+            m_one = std::move(m_many.front());
+        m_many.clear();
+        m_many.shrink_to_fit();
+    }
+}
+
+void Register::insert(RegEntry entry, const ActorTable& actors) {
+    if (m_size == 0) {
+        m_one = std::move(entry);
+        m_size = 1;
+        return;
+    }
+    if (m_size == 1) {
+        m_many.reserve(2);
+        m_many.push_back(std::move(m_one));
+        m_one = RegEntry{};
+    }
+    auto at = std::upper_bound(m_many.begin(), m_many.end(), entry.id,
+                               [&](const OpId& a, const RegEntry& e) { return actors.less(a, e.id); });
+    m_many.insert(at, std::move(entry));
+    m_size = static_cast<uint32_t>(m_many.size());
+}
+
+size_t ObjectTable::slot_of(const ObjId& id) const {
+    // Objects made close together (a message and its text, reactions...)
+    // have close counters: keep each block of 64 counters of an actor
+    // together so that reading them touches few cache lines, and scatter the
+    // blocks.
+    uint64_t block = (id.counter >> 6) * 0x9E3779B97F4A7C15ull ^ (uint64_t(id.actor) * 0xC2B2AE3D27D4EB4Full);
+    block ^= block >> 29;
+    return static_cast<size_t>((block << 6) | (id.counter & 63)) & (m_slots.size() - 1);
+}
+
+Object* ObjectTable::find(const ObjId& id) const {
+    if (m_slots.empty())
+        return nullptr;
+    for (size_t i = slot_of(id);; i = (i + 1) & (m_slots.size() - 1)) {
+        const Slot& s = m_slots[i];
+        if (!s.obj)
+            return nullptr;
+        if (s.counter == id.counter && s.actor == id.actor)
+            return s.obj;
+    }
+}
+
+Object& ObjectTable::add(const ObjId& id, std::unique_ptr<Object> obj) {
+    if ((m_objects.size() + 1) * 2 > m_slots.size())
+        grow();
+    Object* raw = obj.get();
+    m_objects.push_back(std::move(obj));
+    size_t i = slot_of(id);
+    while (m_slots[i].obj)
+        i = (i + 1) & (m_slots.size() - 1);
+    m_slots[i] = Slot{id.counter, id.actor, raw};
+    return *raw;
+}
+
+void ObjectTable::grow() {
+    std::vector<Slot> old = std::move(m_slots);
+    m_slots.assign(std::max<size_t>(16, old.size() * 2), Slot{});
+    for (const Slot& s : old) {
+        if (!s.obj)
+            continue;
+        size_t i = slot_of(ObjId{s.counter, s.actor});
+        while (m_slots[i].obj)
+            i = (i + 1) & (m_slots.size() - 1);
+        m_slots[i] = s;
+    }
+}
+
+void ObjectTable::clear() {
+    m_slots.clear();
+    m_objects.clear();
+}
+
 OpSet::OpSet() {
     clear();
 }
 
 void OpSet::clear() {
+    m_last_id = ObjId{~uint64_t{0}, 0};
+    m_last_obj = nullptr;
     m_objects.clear();
-    m_objects.emplace(ObjId::root(), std::make_unique<Object>(ObjType::Map, &m_actors));
+    m_objects.add(ObjId::root(), std::make_unique<Object>(ObjType::Map, &m_actors));
     m_max_op = 0;
 }
 
 const Object* OpSet::object(const ObjId& id) const {
-    auto it = m_objects.find(id);
-    return it == m_objects.end() ? nullptr : it->second.get();
+    if (id == m_last_id)
+        return m_last_obj;
+    Object* o = m_objects.find(id);
+    if (o) {
+        m_last_id = id;
+        m_last_obj = o;
+    }
+    return o;
 }
 
 Object* OpSet::mutable_object(const ObjId& id) {
-    auto it = m_objects.find(id);
-    return it == m_objects.end() ? nullptr : it->second.get();
+    return const_cast<Object*>(object(id));
 }
 
 Object& OpSet::make_object(OpId id, ObjType type) {
-    auto& slot = m_objects[id];
-    slot = std::make_unique<Object>(type, &m_actors);
-    return *slot;
+    return m_objects.add(id, std::make_unique<Object>(type, &m_actors));
 }
 
 Value OpSet::value_of(const RegEntry& e) const {
@@ -54,26 +149,22 @@ const Register* OpSet::map_register(const Object& obj, std::string_view key) con
 }
 
 const std::string& OpSet::text_of(const Object& obj) const {
-    if (!obj.text_cached) {
-        obj.text_cache.clear();
-        obj.text_cache.reserve(obj.seq.visible());
-        obj.seq.for_each_run([&](const SeqRun& r) {
+    if (!obj.s->text_cached) {
+        obj.s->text_cache.clear();
+        obj.s->text_cache.reserve(obj.s->seq.visible());
+        obj.s->seq.for_each_run([&](const SeqRun& r) {
             if (!r.visible)
                 return;
             for (uint32_t i = 0; i < r.len; ++i)
-                utf8_append(obj.text_cache, obj.chars[r.payload + i]);
+                utf8_append(obj.s->text_cache, obj.s->chars[r.payload + i]);
         });
-        obj.text_cached = true;
+        obj.s->text_cached = true;
     }
-    return obj.text_cache;
+    return obj.s->text_cache;
 }
 
 void OpSet::update_register(Register& reg, const Op& op, OpId id) {
-    if (!op.pred.empty()) {
-        std::erase_if(reg, [&](const RegEntry& e) {
-            return std::find(op.pred.begin(), op.pred.end(), e.id) != op.pred.end();
-        });
-    }
+    reg.erase_ids(op.pred);
     bool make = op.action == OpAction::MapMake || op.action == OpAction::ListMake ||
                 op.action == OpAction::ListInsertMake;
     bool put =
@@ -85,10 +176,7 @@ void OpSet::update_register(Register& reg, const Op& op, OpId id) {
         entry.object = op.make;
     else
         entry.value = op.value;
-    // Kept in ascending id order so that the winner is the last entry.
-    auto at = std::upper_bound(reg.begin(), reg.end(), id,
-                               [&](const OpId& a, const RegEntry& e) { return m_actors.less(a, e.id); });
-    reg.insert(at, std::move(entry));
+    reg.insert(std::move(entry), m_actors);
 }
 
 bool OpSet::apply(const Op& op, OpId id) {
@@ -160,26 +248,26 @@ bool OpSet::apply_list(Object& obj, const Op& op, OpId id) {
     switch (op.action) {
     case OpAction::ListInsert:
     case OpAction::ListInsertMake: {
-        uint32_t slot = static_cast<uint32_t>(obj.slots.size());
-        obj.slots.emplace_back();
-        if (!obj.seq.insert_after(op.elem, id, 1, slot)) {
-            obj.slots.pop_back();
+        uint32_t slot = static_cast<uint32_t>(obj.s->slots.size());
+        obj.s->slots.emplace_back();
+        if (!obj.s->seq.insert_after(op.elem, id, 1, slot)) {
+            obj.s->slots.pop_back();
             return false;
         }
-        update_register(obj.slots[slot], op, id);
+        update_register(obj.s->slots[slot], op, id);
         return true;
     }
     case OpAction::ListPut:
     case OpAction::ListMake:
     case OpAction::ListDelete: {
-        auto slot = obj.seq.find(op.elem);
+        auto slot = obj.s->seq.find(op.elem);
         if (!slot)
             return false;
-        Register& reg = obj.slots[*slot];
+        Register& reg = obj.s->slots[*slot];
         bool was_visible = !reg.empty();
         update_register(reg, op, id);
         if (was_visible != !reg.empty())
-            obj.seq.set_visible(op.elem, 1, !reg.empty());
+            obj.s->seq.set_visible(op.elem, 1, !reg.empty());
         return true;
     }
     default:
@@ -192,18 +280,18 @@ bool OpSet::apply_text(Object& obj, const Op& op, OpId id) {
     case OpAction::TextInsert: {
         if (op.text.empty())
             return false;
-        uint32_t payload = static_cast<uint32_t>(obj.chars.size());
-        obj.chars += op.text;
-        if (!obj.seq.insert_after(op.elem, id, static_cast<uint32_t>(op.text.size()), payload)) {
-            obj.chars.resize(payload);
+        uint32_t payload = static_cast<uint32_t>(obj.s->chars.size());
+        obj.s->chars += op.text;
+        if (!obj.s->seq.insert_after(op.elem, id, static_cast<uint32_t>(op.text.size()), payload)) {
+            obj.s->chars.resize(payload);
             return false;
         }
-        obj.text_cached = false;
+        obj.s->text_cached = false;
         return true;
     }
     case OpAction::TextDelete:
-        if (obj.seq.set_visible(op.elem, op.len, false) > 0)
-            obj.text_cached = false;
+        if (obj.s->seq.set_visible(op.elem, op.len, false) > 0)
+            obj.s->text_cached = false;
         return true;
     default:
         return false;

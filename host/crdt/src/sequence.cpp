@@ -18,8 +18,17 @@ bool run_contains(const SeqRun& r, OpId id) {
 
 } // namespace
 
-Sequence::Sequence(const ActorTable* actors) : m_actors(actors) {
-    m_leaves.push_back(std::make_unique<Leaf>());
+Sequence::Sequence(const ActorTable* actors) : m_actors(actors) {}
+
+Sequence::Leaf* Sequence::first_leaf() {
+    if (m_leaves.empty())
+        m_leaves.push_back(std::make_unique<Leaf>());
+    return m_leaves.front().get();
+}
+
+void Sequence::index_run(const SeqRun& run, Leaf* leaf) {
+    if (m_leaves.size() > 1)
+        m_run_index[RunKey{run.actor, run.counter}] = leaf;
 }
 
 Sequence::~Sequence() = default;
@@ -53,12 +62,27 @@ std::pair<size_t, size_t> Sequence::leaf_for_visible(size_t index) const {
 Sequence::Element Sequence::visible_at(size_t index) const {
     assert(index < m_visible);
     auto [li, before] = leaf_for_visible(index);
+    const Leaf* leaf = m_leaves[li].get();
     size_t rest = index - before;
-    for (const SeqRun& r : m_leaves[li]->runs) {
+    size_t i = 0;
+    size_t run_before = 0;
+    // Reading in order continues from the run read last.
+    if (m_read_leaf == leaf && m_read_version == m_version && rest >= m_read_before) {
+        i = m_read_run;
+        run_before = m_read_before;
+    }
+    for (; i < leaf->runs.size(); ++i) {
+        const SeqRun& r = leaf->runs[i];
         uint32_t v = r.visible_len();
-        if (rest < v)
-            return {OpId{r.counter + rest, r.actor}, static_cast<uint32_t>(r.payload + rest)};
-        rest -= v;
+        if (rest - run_before < v) {
+            m_read_leaf = leaf;
+            m_read_run = i;
+            m_read_before = run_before;
+            m_read_version = m_version;
+            size_t off = rest - run_before;
+            return {OpId{r.counter + off, r.actor}, static_cast<uint32_t>(r.payload + off)};
+        }
+        run_before += v;
     }
     assert(false && "visible count out of step with runs");
     return {};
@@ -103,6 +127,13 @@ Sequence::Pos Sequence::locate(OpId id) const {
     if (m_last.leaf && m_last.run < m_last.leaf->runs.size() &&
         run_contains(m_last.leaf->runs[m_last.run], id))
         return m_last;
+    if (m_leaves.size() == 1) {
+        Leaf* leaf = m_leaves.front().get();
+        for (size_t i = 0; i < leaf->runs.size(); ++i)
+            if (run_contains(leaf->runs[i], id))
+                return {leaf, i};
+        return {};
+    }
     auto it = m_run_index.upper_bound(RunKey{id.actor, id.counter});
     if (it == m_run_index.begin())
         return {};
@@ -126,6 +157,7 @@ std::optional<uint32_t> Sequence::find(OpId id) const {
 }
 
 void Sequence::add_visible(Leaf* leaf, int64_t delta) {
+    ++m_version;
     leaf->visible += delta;
     m_visible += delta;
     if (leaf->index < m_cursor_leaf)
@@ -134,13 +166,14 @@ void Sequence::add_visible(Leaf* leaf, int64_t delta) {
 
 void Sequence::insert_run(Leaf* leaf, size_t at, const SeqRun& run) {
     leaf->runs.insert(leaf->runs.begin() + static_cast<ptrdiff_t>(at), run);
-    m_run_index[RunKey{run.actor, run.counter}] = leaf;
+    index_run(run, leaf);
     add_visible(leaf, run.visible_len());
     m_last = {leaf, at};
     split_leaf_if_full(leaf);
 }
 
 void Sequence::split_run(Leaf* leaf, size_t run, uint32_t offset) {
+    ++m_version;
     SeqRun& r = leaf->runs[run];
     assert(offset > 0 && offset < r.len);
     SeqRun tail = r;
@@ -149,12 +182,18 @@ void Sequence::split_run(Leaf* leaf, size_t run, uint32_t offset) {
     tail.payload += offset;
     r.len = offset;
     leaf->runs.insert(leaf->runs.begin() + static_cast<ptrdiff_t>(run) + 1, tail);
-    m_run_index[RunKey{tail.actor, tail.counter}] = leaf;
+    index_run(tail, leaf);
 }
 
 void Sequence::split_leaf_if_full(Leaf* leaf) {
     if (leaf->runs.size() < kLeafRuns)
         return;
+    ++m_version;
+    if (m_leaves.size() == 1) {
+        // From two leaves on, ids are found through the run index.
+        for (const SeqRun& r : leaf->runs)
+            m_run_index[RunKey{r.actor, r.counter}] = leaf;
+    }
     auto fresh = std::make_unique<Leaf>();
     size_t half = leaf->runs.size() / 2;
     fresh->runs.assign(leaf->runs.begin() + static_cast<ptrdiff_t>(half), leaf->runs.end());
@@ -191,7 +230,7 @@ void Sequence::insert_at_visible(size_t index, OpId id, uint32_t len, uint32_t p
     assert(index <= m_visible);
     SeqRun run{.counter = id.counter, .actor = id.actor, .len = len, .payload = payload, .visible = true};
     if (index == 0) {
-        insert_run(m_leaves.front().get(), 0, run);
+        insert_run(first_leaf(), 0, run);
         return;
     }
     // Find the visible element index-1 and insert right after it.
@@ -221,7 +260,7 @@ bool Sequence::insert_after(OpId ref, OpId id, uint32_t len, uint32_t payload) {
     Leaf* leaf;
     size_t i;
     if (ref.counter == 0) {
-        leaf = m_leaves.front().get();
+        leaf = first_leaf();
         i = 0;
     } else {
         Pos p = locate(ref);

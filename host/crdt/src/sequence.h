@@ -83,6 +83,10 @@ private:
     // Leaf index and visible count before it, for the visible index.
     std::pair<size_t, size_t> leaf_for_visible(size_t index) const;
     Pos locate(OpId id) const;
+    Leaf* first_leaf();
+    // Records a run start in the id index (kept only with several leaves;
+    // one leaf is scanned).
+    void index_run(const SeqRun& run, Leaf* leaf);
     void insert_run(Leaf* leaf, size_t at, const SeqRun& run);
     void split_run(Leaf* leaf, size_t run, uint32_t offset);
     void split_leaf_if_full(Leaf* leaf);
@@ -96,6 +100,13 @@ private:
     // The leaf last used for a visible index and the visible count before it.
     mutable size_t m_cursor_leaf = 0;
     mutable size_t m_cursor_before = 0;
+    // The run last read by visible_at() and the visible count before it in
+    // its leaf, valid while m_version is unchanged.
+    mutable const Leaf* m_read_leaf = nullptr;
+    mutable size_t m_read_run = 0;
+    mutable size_t m_read_before = 0;
+    mutable uint64_t m_read_version = 0;
+    uint64_t m_version = 0; // bumped by every change of the runs
     // The run last inserted into, so that typing resolves its reference
     // without an index lookup.
     Pos m_last;

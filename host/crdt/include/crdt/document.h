@@ -88,6 +88,8 @@ public:
     std::vector<uint8_t> changes_since(const std::map<ActorId, uint64_t>& clock);
     // Applies encoded changes in causal order; a change whose dependencies
     // are missing waits until they arrive. Returns how many were applied.
+    // Commits the pending change first. Malformed or invalid input is an
+    // error and applies nothing of this call.
     Result<size_t> apply_changes(std::span<const uint8_t> bytes);
     size_t queued_changes() const;
     Result<void> merge(Document& other);
