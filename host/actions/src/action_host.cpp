@@ -16,7 +16,7 @@ ActionResult<void> LocalTransport::replicate(crdt::Document& doc, std::string_vi
     auto applied = action.apply(doc);
     if (!applied) {
         doc.rollback();
-        return ActionError{ActionError::Kind::Apply, applied.error_text()};
+        return ActionError{.kind = ActionError::Kind::Apply, .text = applied.error_text()};
     }
     doc.commit(context.time, context.label);
     return {};

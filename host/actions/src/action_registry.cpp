@@ -16,8 +16,10 @@ ActionResult<std::unique_ptr<ApplicableAction>> ActionRegistry::decode(std::stri
                                                                        std::string_view payload) const {
     auto it = m_decoders.find(kind);
     if (it == m_decoders.end())
-        return ActionError{ActionError::Kind::UnknownKind,
-                           "no decoder is registered for the action kind \"" + std::string(kind) + "\""};
+        return ActionError{.kind = ActionError::Kind::UnknownKind,
+                           .text =
+                               "no decoder is registered for the action kind \"" + std::string(kind) + "\"",
+                           .action_kind = std::string(kind)};
     // Decoders built on a throwing parser must not take the caller down with
     // a hostile payload; whatever escapes counts as a parse failure.
     kavu::Result<std::unique_ptr<ApplicableAction>> decoded = kavu::make_error("");
@@ -26,13 +28,13 @@ ActionResult<std::unique_ptr<ApplicableAction>> ActionRegistry::decode(std::stri
     } catch (const std::exception& e) {
         decoded = kavu::make_error(e.what());
     }
-    if (!decoded)
-        return ActionError{ActionError::Kind::Decode, "could not decode a \"" + std::string(kind) +
-                                                          "\" action: " + decoded.error_text()};
-    if (!decoded.value())
-        return ActionError{ActionError::Kind::Decode, "could not decode a \"" + std::string(kind) +
-                                                          "\" action: the decoder gave nothing"};
-    return decoded.release_value();
+    if (decoded && decoded.value())
+        return decoded.release_value();
+    std::string parser_text = decoded ? "the decoder gave nothing" : decoded.error_text();
+    return ActionError{.kind = ActionError::Kind::Decode,
+                       .text = "could not decode a \"" + std::string(kind) + "\" action: " + parser_text,
+                       .action_kind = std::string(kind),
+                       .parser_text = parser_text};
 }
 
 } // namespace kavu::actions

@@ -75,14 +75,15 @@ ActionResult<void> enforce_operation_type(OperationType declared, OperationType 
         return {};
     auto name = to_string(declared);
     bool vowel = std::string_view("AEIOU").find(name[0]) != std::string_view::npos;
-    return ActionError{ActionError::Kind::OperationMismatch, std::string(subject) + " requires " +
-                                                                 (vowel ? "an " : "a ") + std::string(name) +
-                                                                 " operation"};
+    return ActionError{.kind = ActionError::Kind::OperationMismatch,
+                       .text = std::string(subject) + " requires " + (vowel ? "an " : "a ") +
+                               std::string(name) + " operation"};
 }
 
 ActionResult<void> enforce_operation_type(const ActionSpec& spec, OperationType dispatched) {
     if (!spec.operation_type())
-        return ActionError{ActionError::Kind::OperationMismatch, spec.label() + " is not an operation"};
+        return ActionError{.kind = ActionError::Kind::OperationMismatch,
+                           .text = spec.label() + " is not an operation"};
     return enforce_operation_type(*spec.operation_type(), dispatched, spec.label());
 }
 

@@ -121,7 +121,8 @@ TEST(ActionHost, AFailedDispatchIsLoggedAndChangesNothing) {
 
     auto failed = host.dispatch_with_context(doc, "test.action", PutText("a", "1", true), context_for("a"));
     ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error(), (ActionError{ActionError::Kind::Apply, "the channel is archived"}));
+    EXPECT_EQ(failed.error(),
+              (ActionError{.kind = ActionError::Kind::Apply, .text = "the channel is archived"}));
     EXPECT_EQ(text_at(doc, "a"), std::nullopt);
     EXPECT_EQ(text_at(doc, "draft"), "hello") << "only the failed action's edits are rolled back";
     EXPECT_FALSE(host.has_checkpoint());
@@ -204,7 +205,8 @@ TEST(ActionHost, EncodedActionsGoThroughTheRegistry) {
         });
     registry.register_decoder(
         "test.throwing", [](std::string_view payload) -> kavu::Result<std::unique_ptr<ApplicableAction>> {
-            (void)json::parse(payload); // throws on bad input
+            auto parsed = json::parse(payload); // throws on bad input
+            (void)parsed;
             return kavu::make_error("unreachable");
         });
     EXPECT_TRUE(registry.has("test.action"));
@@ -223,10 +225,15 @@ TEST(ActionHost, EncodedActionsGoThroughTheRegistry) {
         ActionError error;
     };
     const Case cases[] = {
-        {{"test.action", "{\"Put\":"},
-         {ActionError::Kind::Decode, "could not decode a \"test.action\" action: syntax error"}},
-        {{"test.other", "{}"},
-         {ActionError::Kind::UnknownKind, "no decoder is registered for the action kind \"test.other\""}},
+        {{.kind = "test.action", .payload = "{\"Put\":"},
+         {.kind = ActionError::Kind::Decode,
+          .text = "could not decode a \"test.action\" action: syntax error",
+          .action_kind = "test.action",
+          .parser_text = "syntax error"}},
+        {{.kind = "test.other", .payload = "{}"},
+         {.kind = ActionError::Kind::UnknownKind,
+          .text = "no decoder is registered for the action kind \"test.other\"",
+          .action_kind = "test.other"}},
     };
     for (const auto& c : cases) {
         auto failed = host.dispatch_encoded(doc, registry, c.encoded, {});

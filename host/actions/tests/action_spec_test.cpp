@@ -30,8 +30,9 @@ TEST(ActionAddress, EncodesAndParsesAtTheFirstColon) {
         SCOPED_TRACE(c.text);
         auto parsed = ActionAddress::parse(c.text);
         EXPECT_EQ(parsed, c.parsed);
-        if (parsed)
+        if (parsed) {
             EXPECT_EQ(parsed->encode(), c.text);
+        }
     }
 }
 

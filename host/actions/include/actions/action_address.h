@@ -10,8 +10,8 @@ namespace kavu::actions {
 // The text form is the kind, a colon and the id; the id may itself hold
 // colons, the kind may not.
 struct ActionAddress {
-    std::string kind;
-    std::string id;
+    std::string kind{};
+    std::string id{};
 
     std::string encode() const;
     // Splits at the first colon. Nothing for a text without a colon, with

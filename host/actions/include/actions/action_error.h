@@ -19,7 +19,11 @@ struct ActionError {
     };
 
     Kind kind = Kind::Apply;
-    std::string text;
+    std::string text{};
+    // For UnknownKind and Decode: the action kind asked for, and for Decode
+    // the parser's own message (also part of `text`).
+    std::string action_kind{};
+    std::string parser_text{};
 
     bool operator==(const ActionError&) const = default;
 };

@@ -27,11 +27,11 @@ using Heads = std::vector<crdt::ChangeHash>;
 // list it as activity.
 struct ChangeRecord {
     uint64_t seq = 0; // 1 for the first reported change of a host; 0 when not reported
-    std::string kind;
-    ActionAddress address;
-    std::string label;
-    Heads heads_before;
-    Heads heads_after;
+    std::string kind{};
+    ActionAddress address{};
+    std::string label{};
+    Heads heads_before{};
+    Heads heads_after{};
     int64_t time = 0;
 
     bool operator==(const ChangeRecord&) const = default;

@@ -22,9 +22,9 @@ std::string_view to_string(OperationType type);
 // An action or operation in transport form: its kind and its payload as
 // compact JSON text; operations also carry their declared type.
 struct EncodedAction {
-    std::string kind;
-    std::string payload;
-    std::optional<OperationType> operation;
+    std::string kind{};
+    std::string payload{};
+    std::optional<OperationType> operation{};
 
     bool operator==(const EncodedAction&) const = default;
 };
@@ -47,8 +47,8 @@ private:
 
 // The one text parameter a spec may ask for.
 struct TextParameter {
-    std::string label;
-    std::string placeholder;
+    std::string label{};
+    std::string placeholder{};
 
     bool operator==(const TextParameter&) const = default;
 };
