@@ -98,6 +98,11 @@ public:
     void clear();
 
     const SearchEntry* find(std::string_view address) const;
+    // Calls visit(address) for every entry, in no particular order.
+    template <typename Visit> void for_each_address(Visit&& visit) const {
+        for (const auto& [address, doc] : m_by_address)
+            visit(address);
+    }
 
     // The page of results after the cursor (from the start without one). A
     // cursor issued for another query is ignored.
