@@ -54,7 +54,11 @@ struct Document::Impl {
     uint64_t pending_start = 0;
 
     std::vector<DecodedChange> queue; // waiting for dependencies
-    size_t saved = 0;                 // changes already in the output of save()/save_incremental()
+    // Bodies of the file chunks loaded last; changes [0, lazy_count) came
+    // from them and have no bytes yet, nor hashes except for heads.
+    std::vector<std::vector<uint8_t>> lazy_chunks;
+    size_t lazy_count = 0;
+    size_t saved = 0; // changes already in the output of save()/save_incremental()
     // Size of the file that save() and save_incremental() have produced so
     // far (or that load() read), when changes there are numbered as in the
     // log; 0 when unknown.
@@ -79,7 +83,14 @@ struct Document::Impl {
     ApplyOutcome apply(DecodedChange& change, std::string* error);
     // Applies what the queue can; returns how many were applied.
     size_t drain_queue();
-    void record(const ChangeData& data, std::span<const uint8_t> bytes, const ChangeHash& hash);
+    void record(const ChangeData& data, std::span<const uint8_t> bytes, const ChangeHash& hash,
+                std::span<const uint32_t> deps);
+    // Records a change read from a file, without its bytes and hash yet.
+    void record_loaded(const ChangeData& data, std::span<const uint32_t> deps);
+    // Computes the bytes and hashes of changes read from a file (once, on
+    // first need). Loading skips this: a file is protected by checksums and
+    // the hashes of its heads are stored in it.
+    void materialize();
     // Rebuilds the materialised state from the log.
     void rebuild_state();
     // Drops changes [count, end) from the log and rebuilds the state.

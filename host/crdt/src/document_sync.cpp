@@ -33,11 +33,18 @@ std::optional<ChangeHash> Document::Impl::commit(int64_t time, std::string_view 
     std::vector<uint8_t> bytes;
     encode_change(c, state.actors(), bytes);
     ChangeHash hash = hash_bytes(bytes);
-    record(c, bytes, hash);
+    std::vector<uint32_t> deps = heads;
+    record(c, bytes, hash, deps);
     return hash;
 }
 
-void Document::Impl::record(const ChangeData& data, std::span<const uint8_t> bytes, const ChangeHash& hash) {
+void Document::Impl::record_loaded(const ChangeData& data, std::span<const uint32_t> deps) {
+    record(data, {}, ChangeHash{}, deps);
+    lazy_count = changes.size();
+}
+
+void Document::Impl::record(const ChangeData& data, std::span<const uint8_t> bytes, const ChangeHash& hash,
+                            std::span<const uint32_t> deps) {
     uint32_t index = static_cast<uint32_t>(changes.size());
     ChangeRecord rec{.actor = data.actor,
                      .seq = data.seq,
@@ -48,16 +55,19 @@ void Document::Impl::record(const ChangeData& data, std::span<const uint8_t> byt
                      .bytes_offset = change_bytes.size(),
                      .bytes_size = bytes.size(),
                      .deps_offset = static_cast<uint32_t>(dep_indices.size()),
-                     .deps_count = static_cast<uint32_t>(data.deps.size())};
+                     .deps_count = static_cast<uint32_t>(deps.size())};
     change_bytes.insert(change_bytes.end(), bytes.begin(), bytes.end());
-    for (const ChangeHash& d : data.deps) {
-        uint32_t di = by_hash.at(d);
+    for (uint32_t di : deps) {
         dep_indices.push_back(di);
-        std::erase(heads, di);
+        if (auto it = std::find(heads.begin(), heads.end(), di); it != heads.end()) {
+            *it = heads.back();
+            heads.pop_back();
+        }
     }
     heads.push_back(index);
     changes.push_back(rec);
-    by_hash.emplace(hash, index);
+    if (!bytes.empty())
+        by_hash.emplace(hash, index);
     if (actor_changes.size() <= data.actor)
         actor_changes.resize(data.actor + 1);
     actor_changes[data.actor].push_back(index);
@@ -100,7 +110,11 @@ ApplyOutcome Document::Impl::apply(DecodedChange& change, std::string* error) {
         }
         counter += op.span();
     }
-    record(c, change.bytes, change.hash);
+    std::vector<uint32_t> deps;
+    deps.reserve(c.deps.size());
+    for (const ChangeHash& d : c.deps)
+        deps.push_back(by_hash.at(d));
+    record(c, change.bytes, change.hash, deps);
     return ApplyOutcome::Applied;
 }
 
@@ -126,6 +140,7 @@ size_t Document::Impl::drain_queue() {
 }
 
 void Document::Impl::rebuild_state() {
+    materialize();
     state.clear();
     for (uint32_t i = 0; i < changes.size(); ++i) {
         auto c = decode_change(bytes_of(i), state.actors());
@@ -144,12 +159,18 @@ void Document::Impl::truncate_log(size_t count) {
     if (count >= changes.size())
         return;
     for (size_t i = changes.size(); i-- > count;) {
-        by_hash.erase(changes[i].hash);
+        if (auto it = by_hash.find(changes[i].hash); it != by_hash.end() && it->second == i)
+            by_hash.erase(it);
         actor_changes[changes[i].actor].pop_back();
     }
-    change_bytes.resize(changes[count].bytes_offset);
     dep_indices.resize(changes[count].deps_offset);
     changes.resize(count);
+    lazy_count = std::min(lazy_count, count);
+    // Bytes of loaded changes are made late, after those of later changes.
+    size_t bytes_end = 0;
+    for (const ChangeRecord& c : changes)
+        bytes_end = std::max(bytes_end, c.bytes_offset + c.bytes_size);
+    change_bytes.resize(bytes_end);
     std::vector<bool> depended(count, false);
     for (uint32_t d : dep_indices)
         depended[d] = true;
@@ -198,6 +219,7 @@ std::map<ActorId, uint64_t> Document::clock() const {
 std::vector<uint8_t> Document::changes_since(std::span<const ChangeHash> heads) {
     Impl& d = *m_impl;
     d.commit(0, {});
+    d.materialize();
     std::vector<bool> known(d.changes.size(), false);
     std::vector<uint32_t> stack;
     for (const ChangeHash& h : heads) {
@@ -229,6 +251,7 @@ std::vector<uint8_t> Document::changes_since(std::span<const ChangeHash> heads) 
 std::vector<uint8_t> Document::changes_since(const std::map<ActorId, uint64_t>& clock) {
     Impl& d = *m_impl;
     d.commit(0, {});
+    d.materialize();
     std::vector<uint64_t> seen(d.state.actors().size(), 0);
     for (const auto& [actor, count] : clock)
         if (auto a = d.state.actors().find(actor))
@@ -244,6 +267,7 @@ std::vector<uint8_t> Document::changes_since(const std::map<ActorId, uint64_t>& 
 
 Result<size_t> Document::apply_changes(std::span<const uint8_t> bytes) {
     Impl& d = *m_impl;
+    d.materialize();
     // Decode everything first so that malformed input changes nothing.
     std::vector<DecodedChange> incoming;
     ByteReader r(bytes);
@@ -304,6 +328,7 @@ Result<void> Document::merge(Document& other) {
 
 Document Document::fork(std::optional<ActorId> actor) {
     m_impl->commit(0, {});
+    m_impl->materialize();
     Document copy(actor.value_or(ActorId::random()));
     // The same actor numbering, so that ObjIds of this document stay valid
     // in the copy.

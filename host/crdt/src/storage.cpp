@@ -250,7 +250,11 @@ public:
             fs.actor_max_op.resize(a + 1, 0);
         }
         c.actor = a;
-        c.seq = fs.actor_seq[a] + 1 + static_cast<uint64_t>(col(ChSeq).svarint());
+        // Files hold a causal log: an actor's changes come in sequence and
+        // number their operations above everything they depend on.
+        if (col(ChSeq).svarint() != 0)
+            return false;
+        c.seq = fs.actor_seq[a] + 1;
         uint64_t ndeps = col(ChDepCount).uvarint();
         if (ndeps > col(ChDeps).remaining())
             return false;
@@ -263,7 +267,10 @@ public:
             dep_pos.push_back(static_cast<uint32_t>(file_pos - back));
             floor = std::max(floor, fs.max_op[dep_pos.back()]);
         }
-        c.start_op = floor + 1 + static_cast<uint64_t>(col(ChStart).svarint());
+        int64_t start_delta = col(ChStart).svarint();
+        if (start_delta < 0)
+            return false;
+        c.start_op = floor + 1 + static_cast<uint64_t>(start_delta);
         c.time = fs.last_time + col(ChTime).svarint();
         c.message = std::string(col(ChMessage).str());
         uint64_t nops = col(ChOpCount).uvarint();
@@ -476,6 +483,8 @@ int zstd_level(size_t raw) {
 }
 
 std::vector<uint8_t> encode_chunk(Document::Impl& d, uint32_t from, uint32_t to) {
+    if (from < d.lazy_count)
+        d.materialize();
     FileState fs;
     fs.max_op.resize(to);
     for (uint32_t i = 0; i < from; ++i) {
@@ -504,6 +513,11 @@ std::vector<uint8_t> encode_chunk(Document::Impl& d, uint32_t from, uint32_t to)
     for (const ActorId& a : actors)
         body.raw(a.bytes.data(), a.bytes.size());
     body.uvarint(to - from);
+    body.uvarint(d.heads.size());
+    for (uint32_t h : d.heads) {
+        body.uvarint(to - 1 - h);
+        body.raw(d.changes[h].hash.bytes.data(), 32);
+    }
     enc.finish(body);
 
     const auto& raw = body.bytes();
@@ -529,7 +543,71 @@ std::vector<uint8_t> file_header() {
     return out;
 }
 
-// Loads the chunks of a file into a document, tracking file positions.
+// Reads the fixed part of a chunk body: first position, actors, change
+// count and heads; leaves `r` at the columns.
+struct ChunkHead {
+    uint64_t first = 0;
+    std::vector<uint32_t> actor_map;
+    uint64_t changes = 0;
+    std::vector<std::pair<uint64_t, ChangeHash>> heads; // (position, hash)
+};
+
+Result<ChunkHead> read_chunk_head(ByteReader& r, ActorTable& actors) {
+    ChunkHead h;
+    h.first = r.uvarint();
+    uint64_t nactors = r.uvarint();
+    if (!r.ok() || nactors > r.remaining() / 16)
+        return make_error("truncated actor table");
+    for (uint64_t i = 0; i < nactors; ++i) {
+        ActorId a;
+        auto b = r.raw(16);
+        std::copy(b.begin(), b.end(), a.bytes.begin());
+        h.actor_map.push_back(actors.intern(a));
+    }
+    h.changes = r.uvarint();
+    uint64_t nheads = r.uvarint();
+    if (!r.ok() || h.changes > r.remaining() || nheads > r.remaining() / 33 || (h.changes > 0 && nheads == 0))
+        return make_error("bad change count");
+    for (uint64_t i = 0; i < nheads; ++i) {
+        uint64_t back = r.uvarint();
+        ChangeHash hash;
+        auto b = r.raw(32);
+        std::copy(b.begin(), b.end(), hash.bytes.begin());
+        if (!r.ok() || back >= h.first + h.changes)
+            return make_error("bad heads");
+        h.heads.emplace_back(h.first + h.changes - 1 - back, hash);
+    }
+    return h;
+}
+
+Result<std::vector<uint8_t>> chunk_body(std::span<const uint8_t> payload) {
+    ByteReader p(payload);
+    uint8_t compression = p.u8();
+    if (!p.ok())
+        return make_error("truncated chunk");
+    if (compression == kCompressionNone) {
+        auto rest = p.rest();
+        return std::vector<uint8_t>(rest.begin(), rest.end());
+    }
+    if (compression != kCompressionZstd)
+        return make_error("unknown compression");
+    uint64_t size = p.uvarint();
+    if (!p.ok() || size > kMaxChunkBody)
+        return make_error("bad chunk size");
+    auto packed = p.rest();
+    unsigned long long declared = ZSTD_getFrameContentSize(packed.data(), packed.size());
+    if (declared != size)
+        return make_error("bad compressed chunk");
+    std::vector<uint8_t> raw(size);
+    size_t n = ZSTD_decompress(raw.data(), raw.size(), packed.data(), packed.size());
+    if (ZSTD_isError(n) || n != size)
+        return make_error("bad compressed chunk");
+    return raw;
+}
+
+// Loads the chunks of a file into a document. Changes are applied as they
+// are read; their canonical bytes and hashes are made later, on first need
+// (Impl::materialize), from the chunk bodies kept for that.
 class Loader {
 public:
     explicit Loader(Document::Impl& d) : m_d(d) {}
@@ -537,116 +615,108 @@ public:
     // Applies one chunk whole, or leaves the document as it was.
     Result<void> chunk(std::span<const uint8_t> payload) {
         size_t log_before = m_d.changes.size();
-        size_t files_before = m_file_to_log.size();
-        auto saved_seq = m_fs.actor_seq;
-        auto saved_max = m_fs.actor_max_op;
-        int64_t saved_time = m_fs.last_time;
-        auto r = apply_chunk(payload);
+        FileState fs_before = m_fs;
+        auto body = chunk_body(payload);
+        if (!body)
+            return body.error();
+        auto r = apply_chunk(*body);
         if (!r) {
             m_d.truncate_log(log_before);
-            m_file_to_log.resize(files_before);
-            m_fs.actor_seq = std::move(saved_seq);
-            m_fs.actor_max_op = std::move(saved_max);
-            m_fs.last_time = saved_time;
+            m_fs = std::move(fs_before);
+            return r;
         }
+        if (m_d.lazy_count == m_d.changes.size())
+            m_d.lazy_chunks.push_back(body.release_value());
         return r;
     }
 
-    // Whether file positions equal log positions (no duplicates dropped).
-    bool positions_match() const {
-        for (size_t i = 0; i < m_file_to_log.size(); ++i)
-            if (m_file_to_log[i] != i)
-                return false;
-        return true;
-    }
-
 private:
-    Result<void> apply_chunk(std::span<const uint8_t> payload) {
-        ByteReader p(payload);
-        uint8_t compression = p.u8();
-        std::vector<uint8_t> raw;
-        std::span<const uint8_t> body;
-        if (compression == kCompressionNone) {
-            body = p.rest();
-        } else if (compression == kCompressionZstd) {
-            uint64_t size = p.uvarint();
-            if (!p.ok() || size > kMaxChunkBody)
-                return make_error("bad chunk size");
-            auto packed = p.rest();
-            unsigned long long declared = ZSTD_getFrameContentSize(packed.data(), packed.size());
-            if (declared != size)
-                return make_error("bad compressed chunk");
-            raw.resize(size);
-            size_t n = ZSTD_decompress(raw.data(), raw.size(), packed.data(), packed.size());
-            if (ZSTD_isError(n) || n != size)
-                return make_error("bad compressed chunk");
-            body = raw;
-        } else {
-            return make_error("unknown compression");
-        }
-        if (!p.ok())
-            return make_error("truncated chunk");
-
+    Result<void> apply_chunk(std::span<const uint8_t> body) {
         ByteReader r(body);
-        uint64_t first = r.uvarint();
-        if (!r.ok() || first != m_file_to_log.size())
+        auto head = read_chunk_head(r, m_d.state.actors());
+        if (!head)
+            return head.error();
+        if (head->first != m_d.changes.size() || m_d.lazy_count != m_d.changes.size())
             return make_error("chunk does not continue the file");
-        uint64_t nactors = r.uvarint();
-        if (!r.ok() || nactors > r.remaining() / 16)
-            return make_error("truncated actor table");
-        std::vector<uint32_t> actor_map;
-        for (uint64_t i = 0; i < nactors; ++i) {
-            ActorId a;
-            auto b = r.raw(16);
-            std::copy(b.begin(), b.end(), a.bytes.begin());
-            actor_map.push_back(m_d.state.actors().intern(a));
-        }
-        uint64_t nchanges = r.uvarint();
-        if (!r.ok() || nchanges > r.remaining())
-            return make_error("bad change count");
         ChunkDecoder dec;
         if (!dec.open(r))
             return make_error("bad column table");
         ChangeData c;
-        std::vector<uint32_t> dep_pos;
-        for (uint64_t k = 0; k < nchanges; ++k) {
-            uint32_t pos = static_cast<uint32_t>(m_file_to_log.size());
-            if (!dec.next(c, pos, dep_pos, m_fs, actor_map))
+        std::vector<uint32_t> deps;
+        for (uint64_t k = 0; k < head->changes; ++k) {
+            uint32_t pos = static_cast<uint32_t>(m_d.changes.size());
+            if (!dec.next(c, pos, deps, m_fs, head->actor_map))
                 return make_error("malformed change");
-            c.deps.clear();
-            for (uint32_t dp : dep_pos)
-                c.deps.push_back(m_d.changes[m_file_to_log[dp]].hash);
-            std::sort(c.deps.begin(), c.deps.end());
-            c.deps.erase(std::unique(c.deps.begin(), c.deps.end()), c.deps.end());
-            DecodedChange dc{.data = std::move(c)};
-            encode_change(dc.data, m_d.state.actors(), dc.bytes);
-            dc.hash = hash_bytes(dc.bytes);
-            std::string error;
-            switch (m_d.apply(dc, &error)) {
-            case ApplyOutcome::Applied:
-                m_file_to_log.push_back(static_cast<uint32_t>(m_d.changes.size() - 1));
-                break;
-            case ApplyOutcome::Duplicate:
-                m_file_to_log.push_back(m_d.by_hash.at(dc.hash));
-                break;
-            case ApplyOutcome::MissingDeps:
-                return make_error("change out of order");
-            case ApplyOutcome::Invalid:
-                return make_error(error);
+            // The decoder checked that sequence and op numbers continue the
+            // actor's and the dependencies'.
+            if (c.seq != m_d.actor_count(c.actor) + 1)
+                return make_error("change out of sequence");
+            uint64_t counter = c.start_op;
+            for (const Op& op : c.ops) {
+                if (!m_d.state.apply(op, OpId{counter, c.actor}))
+                    return make_error("change refers to an object or element that does not exist");
+                counter += op.span();
             }
-            c = std::move(dc.data);
+            m_d.record_loaded(c, deps);
         }
         if (!dec.all_consumed())
             return make_error("trailing column data");
+        std::vector<uint64_t> stored;
+        for (const auto& [pos, hash] : head->heads)
+            stored.push_back(pos);
+        std::vector<uint64_t> actual(m_d.heads.begin(), m_d.heads.end());
+        std::sort(stored.begin(), stored.end());
+        std::sort(actual.begin(), actual.end());
+        if (stored != actual)
+            return make_error("heads do not match the changes");
+        for (const auto& [pos, hash] : head->heads)
+            m_d.changes[pos].hash = hash;
         return {};
     }
 
     Document::Impl& m_d;
     FileState m_fs;
-    std::vector<uint32_t> m_file_to_log;
 };
 
 } // namespace
+
+void Document::Impl::materialize() {
+    if (lazy_count == 0) {
+        lazy_chunks.clear();
+        return;
+    }
+    FileState fs;
+    uint32_t pos = 0;
+    ChangeData c;
+    std::vector<uint32_t> deps;
+    std::vector<uint8_t> bytes;
+    for (const auto& body : lazy_chunks) {
+        ByteReader r(body);
+        auto head = read_chunk_head(r, state.actors());
+        ChunkDecoder dec;
+        if (!head || !dec.open(r))
+            kavu::fatal("reread chunk");
+        for (uint64_t k = 0; k < head->changes; ++k, ++pos) {
+            if (!dec.next(c, pos, deps, fs, head->actor_map))
+                kavu::fatal("reread change");
+            c.deps.clear();
+            for (uint32_t dep : deps)
+                c.deps.push_back(changes[dep].hash);
+            std::sort(c.deps.begin(), c.deps.end());
+            encode_change(c, state.actors(), bytes);
+            ChangeRecord& rec = changes[pos];
+            rec.hash = hash_bytes(bytes);
+            rec.bytes_offset = change_bytes.size();
+            rec.bytes_size = bytes.size();
+            change_bytes.insert(change_bytes.end(), bytes.begin(), bytes.end());
+            by_hash.emplace(rec.hash, pos);
+        }
+    }
+    if (pos != lazy_count)
+        kavu::fatal("reread change count");
+    lazy_chunks.clear();
+    lazy_count = 0;
+}
 
 std::vector<uint8_t> Document::save() {
     Impl& d = *m_impl;
@@ -737,7 +807,7 @@ Result<Document> Document::load(std::span<const uint8_t> bytes, LoadReport* repo
     rep.truncated_tail = !rep.tail_error.empty();
     d.actor = d.state.actors().intern(own);
     d.saved = d.changes.size();
-    d.file_bytes = loader.positions_match() ? rep.valid_bytes : 0;
+    d.file_bytes = rep.valid_bytes;
     return doc;
 }
 
