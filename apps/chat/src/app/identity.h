@@ -21,7 +21,7 @@ struct LocalIdentity {
     uint8_t color_idx = 0; // 0 to 7
     // Ids this installation acted under before a presence adoption; they keep
     // counting as the local person. No duplicates.
-    std::vector<std::string> earlier_ids;
+    std::vector<std::string> earlier_ids{};
 
     bool is_local(std::string_view person) const;
 

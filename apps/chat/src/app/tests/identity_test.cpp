@@ -13,8 +13,8 @@ namespace {
 
 // An environment and file system held in memory.
 struct FakeWorld {
-    std::map<std::string, std::string> env;
-    std::map<fs::path, std::string> files;
+    std::map<std::string, std::string> env{};
+    std::map<fs::path, std::string> files{};
     bool writable = true;
     int uuids_made = 0;
 
