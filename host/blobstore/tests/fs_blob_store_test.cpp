@@ -228,6 +228,28 @@ TEST_F(FsBlobStoreTest, AReopenedStoreCountsWhatIsOnDisk) {
     EXPECT_TRUE(fs::exists(m_root / "ab" / "notes.txt"));
 }
 
+TEST_F(FsBlobStoreTest, AnUnwritableRootRefusesWithTheSystemsReason) {
+    std::ofstream(m_dir / "file") << "in the way";
+    FsBlobStore store(m_dir / "file" / "root", {});
+    auto refused = store.put(bytes("abc"), {});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error_text(), "could not create the blob directory: Not a directory");
+    EXPECT_EQ(store.state(kAbcKey), BlobState::Missing);
+    EXPECT_EQ(store.stored_blobs(), 0u);
+    // The failed put reserved nothing.
+    EXPECT_EQ(store.stored_bytes(), 0u);
+}
+
+TEST_F(FsBlobStoreTest, TwoStoresOnOneRootShareBlobs) {
+    auto first = open();
+    auto second = open();
+    ASSERT_TRUE(first->put(bytes("abc"), {}));
+    EXPECT_EQ(second->get(kAbcKey), bytes("abc"));
+    ASSERT_TRUE(second->put(bytes("abc"), {}));
+    EXPECT_EQ(second->stored_bytes(), 3u);
+    EXPECT_EQ(files_under_root(), 1u);
+}
+
 TEST_F(FsBlobStoreTest, EvictionKeepsReferencedAndRecentBlobs) {
     auto store = open();
     auto a = *store->put(bytes("a"), {});
