@@ -40,10 +40,12 @@ const char* type_name(ObjType t) {
 } // namespace
 
 Document::Impl::Impl(const ActorId& actor_id) {
+    by_hash.bind(&changes);
     actor = state.actors().intern(actor_id);
 }
 
 Document::Impl::Impl(const std::vector<ActorId>& known, const std::optional<ActorId>& own) {
+    by_hash.bind(&changes);
     for (const ActorId& a : known)
         state.actors().intern(a);
     if (own)

@@ -25,6 +25,67 @@ struct ChangeRecord {
     uint32_t deps_count = 0;
 };
 
+// Change numbers by hash: open addressing on the hash's first bytes, the
+// full hash compared in the log.
+class ChangeIndex {
+public:
+    std::optional<uint32_t> find(const ChangeHash& h, const std::vector<ChangeRecord>& log) const {
+        if (m_slots.empty())
+            return std::nullopt;
+        for (size_t i = start(h);; i = (i + 1) & (m_slots.size() - 1)) {
+            uint32_t s = m_slots[i];
+            if (s == 0)
+                return std::nullopt;
+            if (log[s - 1].hash == h)
+                return s - 1;
+        }
+    }
+    bool contains(const ChangeHash& h, const std::vector<ChangeRecord>& log) const {
+        return find(h, log).has_value();
+    }
+    // Adds a change whose hash is not present yet.
+    void insert(const ChangeHash& h, uint32_t index) {
+        if ((m_count + 1) * 2 > m_slots.size())
+            grow(h, index);
+        place(h, index);
+        ++m_count;
+    }
+    // Rebuilds from the changes of `log` that have bytes.
+    void rebuild(const std::vector<ChangeRecord>& log) {
+        m_slots.assign(16, 0);
+        m_count = 0;
+        m_hashes_of = &log;
+        for (uint32_t i = 0; i < log.size(); ++i)
+            if (log[i].bytes_size > 0)
+                insert(log[i].hash, i);
+    }
+    void bind(const std::vector<ChangeRecord>* log) { m_hashes_of = log; }
+
+private:
+    size_t start(const ChangeHash& h) const {
+        uint64_t v;
+        std::memcpy(&v, h.bytes.data(), sizeof v);
+        return static_cast<size_t>(v) & (m_slots.size() - 1);
+    }
+    void place(const ChangeHash& h, uint32_t index) {
+        size_t i = start(h);
+        while (m_slots[i] != 0)
+            i = (i + 1) & (m_slots.size() - 1);
+        m_slots[i] = index + 1;
+    }
+    void grow(const ChangeHash&, uint32_t) {
+        std::vector<uint32_t> old = std::move(m_slots);
+        m_slots.assign(std::max<size_t>(16, old.size() * 2), 0);
+        for (uint32_t s : old)
+            if (s != 0)
+                place((*m_hashes_of)[s - 1].hash, s - 1);
+    }
+
+    std::vector<uint32_t> m_slots; // change number + 1; 0 is empty
+    size_t m_count = 0;
+    const std::vector<ChangeRecord>* m_hashes_of = nullptr;
+};
+
 struct DecodedChange {
     ChangeData data;
     std::vector<uint8_t> bytes; // canonical encoding
@@ -35,6 +96,8 @@ enum class ApplyOutcome { Applied, Duplicate, MissingDeps, Invalid };
 
 struct Document::Impl {
     explicit Impl(const ActorId& actor_id);
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
     // Numbers `known` actors first, in order, then `own` (if given; else the
     // caller sets `actor` later).
     Impl(const std::vector<ActorId>& known, const std::optional<ActorId>& own);
@@ -46,7 +109,7 @@ struct Document::Impl {
     std::vector<ChangeRecord> changes;
     std::vector<uint8_t> change_bytes;
     std::vector<uint32_t> dep_indices;
-    std::unordered_map<ChangeHash, uint32_t, ChangeHashHash> by_hash;
+    ChangeIndex by_hash;                              // changes with bytes (not those waiting in lazy_chunks)
     std::vector<uint32_t> heads;                      // changes no change depends on
     std::vector<std::vector<uint32_t>> actor_changes; // by local actor, in seq order
 
@@ -83,10 +146,11 @@ struct Document::Impl {
     ApplyOutcome apply(DecodedChange& change, std::string* error);
     // Applies what the queue can; returns how many were applied.
     size_t drain_queue();
-    void record(const ChangeData& data, std::span<const uint8_t> bytes, const ChangeHash& hash,
-                std::span<const uint32_t> deps);
-    // Records a change read from a file, without its bytes and hash yet.
-    void record_loaded(const ChangeData& data, std::span<const uint32_t> deps);
+    void record(const ChangeData& data, uint64_t max_op, std::span<const uint8_t> bytes,
+                const ChangeHash& hash, std::span<const uint32_t> deps);
+    // Records a change read from a file (its operations not kept in `data`),
+    // without its bytes and hash yet.
+    void record_loaded(const ChangeData& data, uint64_t max_op, std::span<const uint32_t> deps);
     // Computes the bytes and hashes of changes read from a file (once, on
     // first need). Loading skips this: a file is protected by checksums and
     // the hashes of its heads are stored in it.

@@ -34,22 +34,22 @@ std::optional<ChangeHash> Document::Impl::commit(int64_t time, std::string_view 
     encode_change(c, state.actors(), bytes);
     ChangeHash hash = hash_bytes(bytes);
     std::vector<uint32_t> deps = heads;
-    record(c, bytes, hash, deps);
+    record(c, c.max_op(), bytes, hash, deps);
     return hash;
 }
 
-void Document::Impl::record_loaded(const ChangeData& data, std::span<const uint32_t> deps) {
-    record(data, {}, ChangeHash{}, deps);
+void Document::Impl::record_loaded(const ChangeData& data, uint64_t max_op, std::span<const uint32_t> deps) {
+    record(data, max_op, {}, ChangeHash{}, deps);
     lazy_count = changes.size();
 }
 
-void Document::Impl::record(const ChangeData& data, std::span<const uint8_t> bytes, const ChangeHash& hash,
-                            std::span<const uint32_t> deps) {
+void Document::Impl::record(const ChangeData& data, uint64_t max_op, std::span<const uint8_t> bytes,
+                            const ChangeHash& hash, std::span<const uint32_t> deps) {
     uint32_t index = static_cast<uint32_t>(changes.size());
     ChangeRecord rec{.actor = data.actor,
                      .seq = data.seq,
                      .start_op = data.start_op,
-                     .max_op = data.max_op(),
+                     .max_op = max_op,
                      .time = data.time,
                      .hash = hash,
                      .bytes_offset = change_bytes.size(),
@@ -67,14 +67,14 @@ void Document::Impl::record(const ChangeData& data, std::span<const uint8_t> byt
     heads.push_back(index);
     changes.push_back(rec);
     if (!bytes.empty())
-        by_hash.emplace(hash, index);
+        by_hash.insert(hash, index);
     if (actor_changes.size() <= data.actor)
         actor_changes.resize(data.actor + 1);
     actor_changes[data.actor].push_back(index);
 }
 
 ApplyOutcome Document::Impl::apply(DecodedChange& change, std::string* error) {
-    if (by_hash.contains(change.hash))
+    if (by_hash.contains(change.hash, changes))
         return ApplyOutcome::Duplicate;
     const ChangeData& c = change.data;
     uint64_t have = actor_count(c.actor);
@@ -87,10 +87,10 @@ ApplyOutcome Document::Impl::apply(DecodedChange& change, std::string* error) {
         return ApplyOutcome::MissingDeps;
     uint64_t floor = have > 0 ? changes[actor_changes[c.actor].back()].max_op : 0;
     for (const ChangeHash& d : c.deps) {
-        auto it = by_hash.find(d);
-        if (it == by_hash.end())
+        auto it = by_hash.find(d, changes);
+        if (!it)
             return ApplyOutcome::MissingDeps;
-        floor = std::max(floor, changes[it->second].max_op);
+        floor = std::max(floor, changes[*it].max_op);
     }
     // Operation counters are Lamport clocks: a change starts after
     // everything it depends on, which the sequence ordering relies on.
@@ -113,8 +113,8 @@ ApplyOutcome Document::Impl::apply(DecodedChange& change, std::string* error) {
     std::vector<uint32_t> deps;
     deps.reserve(c.deps.size());
     for (const ChangeHash& d : c.deps)
-        deps.push_back(by_hash.at(d));
-    record(c, change.bytes, change.hash, deps);
+        deps.push_back(*by_hash.find(d, changes));
+    record(c, c.max_op(), change.bytes, change.hash, deps);
     return ApplyOutcome::Applied;
 }
 
@@ -159,8 +159,6 @@ void Document::Impl::truncate_log(size_t count) {
     if (count >= changes.size())
         return;
     for (size_t i = changes.size(); i-- > count;) {
-        if (auto it = by_hash.find(changes[i].hash); it != by_hash.end() && it->second == i)
-            by_hash.erase(it);
         actor_changes[changes[i].actor].pop_back();
     }
     dep_indices.resize(changes[count].deps_offset);
@@ -171,6 +169,7 @@ void Document::Impl::truncate_log(size_t count) {
     for (const ChangeRecord& c : changes)
         bytes_end = std::max(bytes_end, c.bytes_offset + c.bytes_size);
     change_bytes.resize(bytes_end);
+    by_hash.rebuild(changes);
     std::vector<bool> depended(count, false);
     for (uint32_t d : dep_indices)
         depended[d] = true;
@@ -223,10 +222,10 @@ std::vector<uint8_t> Document::changes_since(std::span<const ChangeHash> heads) 
     std::vector<bool> known(d.changes.size(), false);
     std::vector<uint32_t> stack;
     for (const ChangeHash& h : heads) {
-        auto it = d.by_hash.find(h);
-        if (it != d.by_hash.end() && !known[it->second]) {
-            known[it->second] = true;
-            stack.push_back(it->second);
+        auto it = d.by_hash.find(h, d.changes);
+        if (it && !known[*it]) {
+            known[*it] = true;
+            stack.push_back(*it);
         }
     }
     while (!stack.empty()) {

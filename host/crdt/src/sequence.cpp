@@ -92,6 +92,9 @@ void Sequence::visible_ranges(size_t index, size_t count,
                               const std::function<void(OpId, uint32_t)>& fn) const {
     if (count == 0)
         return;
+    // Leaves the read cursor on the first element, which the caller is
+    // about to change.
+    (void)visible_at(index);
     auto [li, before] = leaf_for_visible(index);
     size_t skip = index - before;
     OpId pending{};

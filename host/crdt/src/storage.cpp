@@ -78,6 +78,26 @@ struct FileState {
     int64_t last_time = 0;
 };
 
+// The counter of the sequence element an operation touched last: what it
+// inserted (the last of a text insert), else what it refers to. Map
+// operations leave it as it was.
+uint64_t touched_elem(const Op& op, uint64_t counter, uint64_t last) {
+    switch (op.action) {
+    case OpAction::ListInsert:
+    case OpAction::ListInsertMake:
+        return counter;
+    case OpAction::TextInsert:
+        return counter + op.text.size() - 1;
+    case OpAction::ListPut:
+    case OpAction::ListMake:
+    case OpAction::ListDelete:
+    case OpAction::TextDelete:
+        return op.elem.counter;
+    default:
+        return last;
+    }
+}
+
 class ChunkEncoder {
 public:
     ChunkEncoder() : m_cols(ColumnCount) {}
@@ -140,7 +160,15 @@ private:
                 col(OpKey).uvarint(it->second);
             }
         } else {
-            col(OpElemCounter).uvarint(op.elem.counter == 0 ? 0 : counter - op.elem.counter);
+            // Relative to the element the previous operation touched: typing
+            // and deleting walk through neighbouring ids. 0 is the head.
+            if (op.elem.counter == 0) {
+                col(OpElemCounter).uvarint(0);
+            } else {
+                int64_t d = static_cast<int64_t>(op.elem.counter - m_last_elem);
+                col(OpElemCounter)
+                    .uvarint(((static_cast<uint64_t>(d) << 1) ^ static_cast<uint64_t>(d >> 63)) + 1);
+            }
             if (op.elem.counter != 0)
                 col(OpElemActor).uvarint(op.elem.actor);
         }
@@ -172,6 +200,7 @@ private:
         default:
             break;
         }
+        m_last_elem = touched_elem(op, counter, m_last_elem);
         if (op.has_pred()) {
             col(OpPredCount).uvarint(op.pred.size());
             for (const OpId& p : op.pred) {
@@ -215,6 +244,7 @@ private:
 
     std::vector<ByteWriter> m_cols;
     uint64_t m_last_obj = 0;
+    uint64_t m_last_elem = 0;
     std::unordered_map<std::string, uint64_t> m_keys;
 };
 
@@ -239,8 +269,10 @@ public:
     }
 
     // Decodes the next change; actors are chunk actors mapped by `actor_map`.
-    bool next(ChangeData& c, uint32_t file_pos, std::vector<uint32_t>& dep_pos, FileState& fs,
-              const std::vector<uint32_t>& actor_map) {
+    // Reads a change's metadata; its operations follow through next_op(),
+    // then end_change().
+    bool begin_change(ChangeData& c, uint32_t file_pos, std::vector<uint32_t>& dep_pos, FileState& fs,
+                      const std::vector<uint32_t>& actor_map, uint64_t& nops) {
         uint64_t chunk_actor = col(ChActor).uvarint();
         if (chunk_actor >= actor_map.size())
             return false;
@@ -273,8 +305,33 @@ public:
         c.start_op = floor + 1 + static_cast<uint64_t>(start_delta);
         c.time = fs.last_time + col(ChTime).svarint();
         c.message = std::string(col(ChMessage).str());
-        uint64_t nops = col(ChOpCount).uvarint();
-        if (nops > col(OpActionCol).remaining() || c.start_op == 0 || c.start_op > (uint64_t(1) << 62))
+        nops = col(ChOpCount).uvarint();
+        if (nops > col(OpActionCol).remaining() || c.start_op > (uint64_t(1) << 62))
+            return false;
+        for (auto& col : m_cols)
+            if (!col.ok())
+                return false;
+        return true;
+    }
+
+    // Ends a change whose last operation number is max_op.
+    bool end_change(const ChangeData& c, uint64_t max_op, uint32_t file_pos, FileState& fs) {
+        for (auto& col : m_cols)
+            if (!col.ok())
+                return false;
+        fs.actor_seq[c.actor] = c.seq;
+        fs.actor_max_op[c.actor] = max_op;
+        if (fs.max_op.size() <= file_pos)
+            fs.max_op.resize(file_pos + 1);
+        fs.max_op[file_pos] = max_op;
+        fs.last_time = c.time;
+        return true;
+    }
+
+    bool next(ChangeData& c, uint32_t file_pos, std::vector<uint32_t>& dep_pos, FileState& fs,
+              const std::vector<uint32_t>& actor_map) {
+        uint64_t nops = 0;
+        if (!begin_change(c, file_pos, dep_pos, fs, actor_map, nops))
             return false;
         c.ops.clear();
         c.ops.resize(nops);
@@ -286,16 +343,7 @@ public:
             if (counter > (uint64_t(1) << 62))
                 return false;
         }
-        for (auto& col : m_cols)
-            if (!col.ok())
-                return false;
-        fs.actor_seq[a] = c.seq;
-        fs.actor_max_op[a] = c.max_op();
-        if (fs.max_op.size() <= file_pos)
-            fs.max_op.resize(file_pos + 1);
-        fs.max_op[file_pos] = c.max_op();
-        fs.last_time = c.time;
-        return true;
+        return end_change(c, counter - 1, file_pos, fs);
     }
 
     bool all_consumed() const {
@@ -314,6 +362,7 @@ private:
         return true;
     }
 
+public:
     bool next_op(Op& op, uint64_t counter, const std::vector<uint32_t>& actor_map) {
         uint8_t action = col(OpActionCol).u8();
         if (action >= kOpActionCount)
@@ -335,12 +384,14 @@ private:
                 return false;
             }
         } else {
-            uint64_t back = col(OpElemCounter).uvarint();
-            if (back > counter)
-                return false;
+            uint64_t v = col(OpElemCounter).uvarint();
             op.elem = {};
-            if (back != 0) {
-                op.elem.counter = counter - back;
+            if (v != 0) {
+                uint64_t z = v - 1;
+                int64_t d = static_cast<int64_t>((z >> 1) ^ (~(z & 1) + 1));
+                op.elem.counter = m_last_elem + static_cast<uint64_t>(d);
+                if (op.elem.counter == 0 || op.elem.counter >= counter)
+                    return false;
                 if (!read_actor(OpElemActor, op.elem.actor, actor_map))
                     return false;
             }
@@ -396,6 +447,7 @@ private:
         default:
             break;
         }
+        m_last_elem = touched_elem(op, counter, m_last_elem);
         op.pred.clear();
         if (op.has_pred()) {
             uint64_t n = col(OpPredCount).uvarint();
@@ -414,6 +466,7 @@ private:
         return true;
     }
 
+private:
     bool next_scalar(Scalar& out) {
         uint8_t kind = col(OpValKind).u8();
         switch (kind) {
@@ -457,6 +510,7 @@ private:
     std::vector<ByteReader> m_cols;
     std::vector<std::string> m_keys;
     uint64_t m_last_obj = 0;
+    uint64_t m_last_elem = 0;
 };
 
 } // namespace
@@ -642,22 +696,31 @@ private:
         if (!dec.open(r))
             return make_error("bad column table");
         ChangeData c;
+        Op op;
         std::vector<uint32_t> deps;
         for (uint64_t k = 0; k < head->changes; ++k) {
             uint32_t pos = static_cast<uint32_t>(m_d.changes.size());
-            if (!dec.next(c, pos, deps, m_fs, head->actor_map))
+            uint64_t nops = 0;
+            if (!dec.begin_change(c, pos, deps, m_fs, head->actor_map, nops))
                 return make_error("malformed change");
             // The decoder checked that sequence and op numbers continue the
             // actor's and the dependencies'.
             if (c.seq != m_d.actor_count(c.actor) + 1)
                 return make_error("change out of sequence");
+            // Operations are applied as they are decoded.
             uint64_t counter = c.start_op;
-            for (const Op& op : c.ops) {
+            for (uint64_t i = 0; i < nops; ++i) {
+                if (!dec.next_op(op, counter, head->actor_map))
+                    return make_error("malformed operation");
                 if (!m_d.state.apply(op, OpId{counter, c.actor}))
                     return make_error("change refers to an object or element that does not exist");
                 counter += op.span();
+                if (counter > (uint64_t(1) << 62))
+                    return make_error("op number overflow");
             }
-            m_d.record_loaded(c, deps);
+            if (!dec.end_change(c, counter - 1, pos, m_fs))
+                return make_error("malformed change");
+            m_d.record_loaded(c, counter - 1, deps);
         }
         if (!dec.all_consumed())
             return make_error("trailing column data");
@@ -709,7 +772,7 @@ void Document::Impl::materialize() {
             rec.bytes_offset = change_bytes.size();
             rec.bytes_size = bytes.size();
             change_bytes.insert(change_bytes.end(), bytes.begin(), bytes.end());
-            by_hash.emplace(rec.hash, pos);
+            by_hash.insert(rec.hash, pos);
         }
     }
     if (pos != lazy_count)
