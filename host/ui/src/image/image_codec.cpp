@@ -5,6 +5,8 @@
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
+
 namespace kavu::ui {
 
 std::optional<Image> decode_image(std::span<const uint8_t> bytes, int max_dimension) {
@@ -16,7 +18,16 @@ std::optional<Image> decode_image(std::span<const uint8_t> bytes, int max_dimens
     struct SizeCheck {
         int max = 0;
         bool refused = false;
+        int rows_done = 0; // rows the decoder has filled in
     } check{max_dimension};
+    // A truncated file can still "close" successfully with its missing rows
+    // left blank; counting the decoded rows tells such a file apart.
+    g_signal_connect(loader.get(), "area-updated",
+                     G_CALLBACK(+[](GdkPixbufLoader*, int, int y, int, int h, gpointer data) {
+                         auto* c = static_cast<SizeCheck*>(data);
+                         c->rows_done = std::max(c->rows_done, y + h);
+                     }),
+                     &check);
     g_signal_connect(loader.get(), "size-prepared",
                      G_CALLBACK(+[](GdkPixbufLoader* l, int w, int h, gpointer data) {
                          auto* c = static_cast<SizeCheck*>(data);
@@ -43,6 +54,8 @@ std::optional<Image> decode_image(std::span<const uint8_t> bytes, int max_dimens
     int width = gdk_pixbuf_get_width(pixbuf);
     int height = gdk_pixbuf_get_height(pixbuf);
     if (width <= 0 || height <= 0 || width > max_dimension || height > max_dimension)
+        return std::nullopt;
+    if (check.rows_done < height)
         return std::nullopt;
     int channels = gdk_pixbuf_get_n_channels(pixbuf);
     bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);

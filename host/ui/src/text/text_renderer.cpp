@@ -253,3 +253,11 @@ double line_height_px(float size) {
 } // namespace text_metrics
 
 } // namespace kavu::ui
+
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig keeps its parsed configuration for the life of the process; the
+// leak checker would report it at exit of every program that draws text.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+#endif
