@@ -1,4 +1,4 @@
-#include <actions/action_address.h>
+#include <kavu_actions/action_address.h>
 
 namespace kavu::actions {
 

@@ -1,4 +1,4 @@
-#include <actions/action_context.h>
+#include <kavu_actions/action_context.h>
 
 namespace kavu::actions {
 

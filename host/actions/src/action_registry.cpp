@@ -1,4 +1,4 @@
-#include <actions/action_registry.h>
+#include <kavu_actions/action_registry.h>
 
 #include <exception>
 

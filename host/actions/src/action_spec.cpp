@@ -1,4 +1,4 @@
-#include <actions/action_spec.h>
+#include <kavu_actions/action_spec.h>
 
 namespace kavu::actions {
 

@@ -1,4 +1,4 @@
-#include <actions/humanize.h>
+#include <kavu_actions/humanize.h>
 
 #include <nlohmann/json.hpp>
 

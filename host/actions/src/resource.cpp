@@ -1,4 +1,4 @@
-#include <actions/resource.h>
+#include <kavu_actions/resource.h>
 
 namespace kavu::actions {
 

@@ -1,4 +1,4 @@
-#include <actions/action_host.h>
+#include <kavu_actions/action_host.h>
 #include <crdt/document.h>
 
 #include <gtest/gtest.h>

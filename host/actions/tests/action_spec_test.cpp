@@ -1,8 +1,8 @@
-#include <actions/action_address.h>
-#include <actions/action_context.h>
-#include <actions/action_spec.h>
-#include <actions/humanize.h>
-#include <actions/resource.h>
+#include <kavu_actions/action_address.h>
+#include <kavu_actions/action_context.h>
+#include <kavu_actions/action_spec.h>
+#include <kavu_actions/humanize.h>
+#include <kavu_actions/resource.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <actions/action_error.h>
-#include <actions/applicable_action.h>
+#include <kavu_actions/action_error.h>
+#include <kavu_actions/applicable_action.h>
 #include <base/result.h>
 
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <actions/action_error.h>
+#include <kavu_actions/action_error.h>
 
 #include <nlohmann/json.hpp>
 

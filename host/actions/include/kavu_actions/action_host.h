@@ -1,10 +1,10 @@
 #pragma once
 
-#include <actions/action_context.h>
-#include <actions/action_error.h>
-#include <actions/action_registry.h>
-#include <actions/action_spec.h>
-#include <actions/applicable_action.h>
+#include <kavu_actions/action_context.h>
+#include <kavu_actions/action_error.h>
+#include <kavu_actions/action_registry.h>
+#include <kavu_actions/action_spec.h>
+#include <kavu_actions/applicable_action.h>
 #include <crdt/types.h>
 
 #include <cstdint>

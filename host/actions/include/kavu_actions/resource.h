@@ -1,7 +1,7 @@
 #pragma once
 
-#include <actions/action_address.h>
-#include <actions/action_spec.h>
+#include <kavu_actions/action_address.h>
+#include <kavu_actions/action_spec.h>
 
 #include <functional>
 #include <optional>

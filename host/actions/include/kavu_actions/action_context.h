@@ -1,6 +1,6 @@
 #pragma once
 
-#include <actions/action_address.h>
+#include <kavu_actions/action_address.h>
 
 #include <cstdint>
 #include <string>
