@@ -197,6 +197,32 @@ TEST(SearchCatalog, RepeatedReplacementKeepsPostingsBounded) {
     EXPECT_EQ(catalog.query_page("elsewhere", 100).total, 0u);
 }
 
+TEST(SearchCatalog, BroadOneWordFirstPageStopsEarlyWithTheExactTop) {
+    // Short words are read first, but longer words in titles outrank them;
+    // the early stop must not cut those off.
+    SearchCatalog catalog;
+    for (int i = 0; i < 10; ++i) {
+        std::string n = std::to_string(i);
+        catalog.upsert(entry("chat.message:a" + n, "kx filler", "plain " + n));
+        catalog.upsert(entry("chat.message:b" + n, "kxyzw filler", "kxyzw " + n));
+        catalog.upsert(entry("chat.message:c" + n, "kxyzwvutsr filler", "plain " + n));
+    }
+    SearchPage exact = catalog.query_page("k", 1000);
+    EXPECT_FALSE(exact.total_is_estimate);
+    EXPECT_EQ(exact.total, 30u);
+    SearchPage first = catalog.query_page("k", 5);
+    EXPECT_TRUE(first.total_is_estimate);
+    EXPECT_EQ(first.total, 30u);
+    ASSERT_EQ(first.results.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(first.results[i].address, exact.results[i].address);
+    EXPECT_EQ(first.results[0].address.substr(0, 14), "chat.message:b");
+    // The next page comes from the exact path and continues where it stopped.
+    SearchPage second = catalog.query_page("k", 5, first.next);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(second.results[i].address, exact.results[5 + i].address);
+}
+
 TEST(SearchCatalog, PagesFollowTheCursorWithoutRepeats) {
     SearchCatalog catalog;
     for (int i = 0; i < 25; ++i)

@@ -8,10 +8,6 @@
 using namespace kavu::ui;
 using nlohmann::json;
 
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 // An application with a navigation tree whose resources open through the

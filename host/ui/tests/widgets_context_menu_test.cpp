@@ -4,10 +4,6 @@
 
 using namespace kavu::ui;
 
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 class ContextMenuTest : public ::testing::Test {

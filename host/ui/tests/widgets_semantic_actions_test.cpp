@@ -8,10 +8,6 @@ using namespace kavu::ui;
 using namespace kavu::ui::widget;
 using ::testing::ElementsAre;
 
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 AccessNode node(std::string id, AccessKind kind) {

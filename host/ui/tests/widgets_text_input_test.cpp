@@ -6,12 +6,6 @@
 
 using namespace kavu::ui;
 
-// Fontconfig keeps its configuration and font caches for the life of the
-// process on purpose; they are not leaks of ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 class TextInputTest : public ::testing::Test {

@@ -5,10 +5,6 @@
 using namespace kavu::ui;
 using namespace std::chrono_literals;
 
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 const Instant t0 = Instant{} + 1h;

@@ -236,6 +236,7 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
     s.touched.clear();
 
     std::vector<TermMatch> matches;
+    std::size_t estimated_extra = 0;
     for (std::size_t ti = 0; ti < tokens.size(); ++ti) {
         const std::string& token = tokens[ti];
         std::size_t length = code_point_count(token);
@@ -314,7 +315,17 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
                 d.token = 0;
             s.token_stamp = 1;
         }
-        for (const TermMatch& m : matches) {
+        // A one-word first page may stop early: with the words taken best
+        // first, once a page of entries already outscores anything the
+        // remaining words could give, the rest cannot reach the page. The
+        // total is then an upper estimate.
+        bool may_stop = tokens.size() == 1 && !cursor;
+        if (may_stop)
+            std::stable_sort(matches.begin(), matches.end(),
+                             [](const TermMatch& a, const TermMatch& b) { return a.score > b.score; });
+        std::size_t since_check = 0;
+        for (std::size_t mi = 0; mi < matches.size(); ++mi) {
+            const TermMatch& m = matches[mi];
             const Term& term = m_terms[m.term];
             // Without stale postings in the list, skip the version lookups.
             bool check_versions = term.stale != 0;
@@ -338,6 +349,25 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
                     d.token_kind = static_cast<std::uint8_t>(m.kind);
                 }
             }
+            since_check += term.postings.size();
+            // Checking costs a pass over the entries seen so far, so check
+            // only after reading at least half as many postings again.
+            if (!may_stop || mi + 1 == matches.size() || 2 * since_check < s.touched.size() ||
+                s.touched.size() < page_size)
+                continue;
+            since_check = 0;
+            double reachable = matches[mi + 1].score + kTitleBonus;
+            std::size_t beyond = 0;
+            for (DocId doc : s.touched)
+                if (s.docs[doc].token_best - kLengthPenalty * kMaxPenaltyBytes > reachable)
+                    ++beyond;
+            if (beyond < page_size)
+                continue;
+            for (std::size_t rest = mi + 1; rest < matches.size(); ++rest) {
+                const Term& skipped = m_terms[matches[rest].term];
+                estimated_extra += skipped.postings.size() - skipped.stale;
+            }
+            break;
         }
         // Entries that missed this word drop out: every word must match.
         std::size_t kept = 0;
@@ -364,7 +394,8 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
     for (DocId doc : s.touched) {
         ranked.push_back({s.docs[doc].total - m_penalties[doc], doc});
     }
-    page.total = ranked.size();
+    page.total = ranked.size() + estimated_extra;
+    page.total_is_estimate = estimated_extra > 0;
     auto before = [&](const Ranked& a, const Ranked& b) {
         if (a.score != b.score)
             return a.score > b.score;

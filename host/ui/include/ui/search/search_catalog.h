@@ -66,8 +66,10 @@ struct SearchPage {
     std::vector<SearchResult> results;
     // Present when more results follow.
     std::optional<SearchCursor> next;
-    // Every result of the query, on all pages.
+    // Every result of the query, on all pages. A first page of a very broad
+    // one-word query stops counting early and gives an upper estimate.
     std::size_t total = 0;
+    bool total_is_estimate = false;
 };
 
 struct SearchStats {
