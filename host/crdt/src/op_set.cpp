@@ -2,7 +2,13 @@
 
 #include "codec.h"
 
+#include <base/fatal.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 namespace crdt {
 
@@ -44,6 +50,30 @@ void Register::insert(RegEntry entry, const ActorTable& actors) {
     m_size = static_cast<uint32_t>(m_many.size());
 }
 
+namespace {
+
+constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kObjectsPerBlock = kHugePage / sizeof(Object);
+
+// Zeroed memory, on huge pages when it is large enough to use them.
+void* allocate_zeroed(size_t bytes) {
+    if (bytes < kHugePage)
+        return std::calloc(1, bytes);
+    size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* p = std::aligned_alloc(kHugePage, rounded);
+    if (!p)
+        return nullptr;
+    ::madvise(p, rounded, MADV_HUGEPAGE);
+    std::memset(p, 0, rounded);
+    return p;
+}
+
+} // namespace
+
+ObjectTable::~ObjectTable() {
+    clear();
+}
+
 size_t ObjectTable::slot_of(const ObjId& id) const {
     // Objects made close together (a message and its text, reactions...)
     // have close counters: keep each block of 64 counters of an actor
@@ -51,13 +81,13 @@ size_t ObjectTable::slot_of(const ObjId& id) const {
     // blocks.
     uint64_t block = (id.counter >> 6) * 0x9E3779B97F4A7C15ull ^ (uint64_t(id.actor) * 0xC2B2AE3D27D4EB4Full);
     block ^= block >> 29;
-    return static_cast<size_t>((block << 6) | (id.counter & 63)) & (m_slots.size() - 1);
+    return static_cast<size_t>((block << 6) | (id.counter & 63)) & (m_capacity - 1);
 }
 
 Object* ObjectTable::find(const ObjId& id) const {
-    if (m_slots.empty())
+    if (m_capacity == 0)
         return nullptr;
-    for (size_t i = slot_of(id);; i = (i + 1) & (m_slots.size() - 1)) {
+    for (size_t i = slot_of(id);; i = (i + 1) & (m_capacity - 1)) {
         const Slot& s = m_slots[i];
         if (!s.obj)
             return nullptr;
@@ -66,34 +96,61 @@ Object* ObjectTable::find(const ObjId& id) const {
     }
 }
 
-Object& ObjectTable::add(const ObjId& id, std::unique_ptr<Object> obj) {
-    if ((m_objects.size() + 1) * 2 > m_slots.size())
+Object* ObjectTable::allocate() {
+    if (m_blocks.empty() || m_blocks.back().used == m_blocks.back().capacity) {
+        // The first block is small: most documents in tests and tools are.
+        size_t capacity = m_blocks.empty() ? 64 : kObjectsPerBlock;
+        void* memory = allocate_zeroed(capacity * sizeof(Object));
+        if (!memory)
+            kavu::fatal("object memory");
+        m_blocks.push_back(Block{memory, capacity, 0});
+    }
+    Block& b = m_blocks.back();
+    return static_cast<Object*>(b.memory) + b.used++;
+}
+
+Object& ObjectTable::add(const ObjId& id, ObjType type, const ActorTable* actors) {
+    if ((m_count + 1) * 2 > m_capacity)
         grow();
-    Object* raw = obj.get();
-    m_objects.push_back(std::move(obj));
+    Object* obj = new (allocate()) Object(type, actors);
     size_t i = slot_of(id);
     while (m_slots[i].obj)
-        i = (i + 1) & (m_slots.size() - 1);
-    m_slots[i] = Slot{id.counter, id.actor, raw};
-    return *raw;
+        i = (i + 1) & (m_capacity - 1);
+    m_slots[i] = Slot{id.counter, id.actor, obj};
+    ++m_count;
+    return *obj;
 }
 
 void ObjectTable::grow() {
-    std::vector<Slot> old = std::move(m_slots);
-    m_slots.assign(std::max<size_t>(16, old.size() * 2), Slot{});
-    for (const Slot& s : old) {
+    Slot* old = m_slots;
+    size_t old_capacity = m_capacity;
+    m_capacity = std::max<size_t>(16, old_capacity * 2);
+    m_slots = static_cast<Slot*>(allocate_zeroed(m_capacity * sizeof(Slot)));
+    if (!m_slots)
+        kavu::fatal("object table memory");
+    for (size_t k = 0; k < old_capacity; ++k) {
+        const Slot& s = old[k];
         if (!s.obj)
             continue;
         size_t i = slot_of(ObjId{s.counter, s.actor});
         while (m_slots[i].obj)
-            i = (i + 1) & (m_slots.size() - 1);
+            i = (i + 1) & (m_capacity - 1);
         m_slots[i] = s;
     }
+    std::free(old);
 }
 
 void ObjectTable::clear() {
-    m_slots.clear();
-    m_objects.clear();
+    for (size_t k = 0; k < m_capacity; ++k)
+        if (m_slots[k].obj)
+            m_slots[k].obj->~Object();
+    std::free(m_slots);
+    m_slots = nullptr;
+    m_capacity = 0;
+    m_count = 0;
+    for (Block& b : m_blocks)
+        std::free(b.memory);
+    m_blocks.clear();
 }
 
 OpSet::OpSet() {
@@ -104,7 +161,7 @@ void OpSet::clear() {
     m_last_id = ObjId{~uint64_t{0}, 0};
     m_last_obj = nullptr;
     m_objects.clear();
-    m_objects.add(ObjId::root(), std::make_unique<Object>(ObjType::Map, &m_actors));
+    m_objects.add(ObjId::root(), ObjType::Map, &m_actors);
     m_max_op = 0;
 }
 
@@ -124,7 +181,7 @@ Object* OpSet::mutable_object(const ObjId& id) {
 }
 
 Object& OpSet::make_object(OpId id, ObjType type) {
-    return m_objects.add(id, std::make_unique<Object>(type, &m_actors));
+    return m_objects.add(id, type, &m_actors);
 }
 
 Value OpSet::value_of(const RegEntry& e) const {
@@ -163,7 +220,7 @@ const std::string& OpSet::text_of(const Object& obj) const {
     return obj.s->text_cache;
 }
 
-void OpSet::update_register(Register& reg, const Op& op, OpId id) {
+void OpSet::update_register(Register& reg, const Op& op, OpId id, Op* take) {
     reg.erase_ids(op.pred);
     bool make = op.action == OpAction::MapMake || op.action == OpAction::ListMake ||
                 op.action == OpAction::ListInsertMake;
@@ -175,11 +232,19 @@ void OpSet::update_register(Register& reg, const Op& op, OpId id) {
     if (make)
         entry.object = op.make;
     else
-        entry.value = op.value;
+        entry.value = take ? std::move(take->value) : op.value;
     reg.insert(std::move(entry), m_actors);
 }
 
 bool OpSet::apply(const Op& op, OpId id) {
+    return apply_op(op, id, nullptr);
+}
+
+bool OpSet::apply_taking(Op& op, OpId id) {
+    return apply_op(op, id, &op);
+}
+
+bool OpSet::apply_op(const Op& op, OpId id, Op* take) {
     Object* obj = mutable_object(op.obj);
     if (!obj)
         return false;
@@ -190,10 +255,10 @@ bool OpSet::apply(const Op& op, OpId id) {
     bool ok;
     switch (obj->type) {
     case ObjType::Map:
-        ok = apply_map(*obj, op, id);
+        ok = apply_map(*obj, op, id, take);
         break;
     case ObjType::List:
-        ok = apply_list(*obj, op, id);
+        ok = apply_list(*obj, op, id, take);
         break;
     case ObjType::Text:
         ok = apply_text(*obj, op, id);
@@ -209,7 +274,7 @@ bool OpSet::apply(const Op& op, OpId id) {
     return true;
 }
 
-bool OpSet::apply_map(Object& obj, const Op& op, OpId id) {
+bool OpSet::apply_map(Object& obj, const Op& op, OpId id, Op* take) {
     if (!op.is_map_op())
         return false;
     auto& entries = obj.map.entries;
@@ -221,11 +286,11 @@ bool OpSet::apply_map(Object& obj, const Op& op, OpId id) {
     case OpAction::MapMake:
         if (!found)
             it = entries.insert(it, {op.key, Register{}});
-        update_register(it->second, op, id);
+        update_register(it->second, op, id, take);
         return true;
     case OpAction::MapDelete:
         if (found) {
-            update_register(it->second, op, id);
+            update_register(it->second, op, id, take);
             if (it->second.empty())
                 entries.erase(it);
         }
@@ -244,7 +309,7 @@ bool OpSet::apply_map(Object& obj, const Op& op, OpId id) {
     }
 }
 
-bool OpSet::apply_list(Object& obj, const Op& op, OpId id) {
+bool OpSet::apply_list(Object& obj, const Op& op, OpId id, Op* take) {
     switch (op.action) {
     case OpAction::ListInsert:
     case OpAction::ListInsertMake: {
@@ -254,7 +319,7 @@ bool OpSet::apply_list(Object& obj, const Op& op, OpId id) {
             obj.s->slots.pop_back();
             return false;
         }
-        update_register(obj.s->slots[slot], op, id);
+        update_register(obj.s->slots[slot], op, id, take);
         return true;
     }
     case OpAction::ListPut:
@@ -265,7 +330,7 @@ bool OpSet::apply_list(Object& obj, const Op& op, OpId id) {
             return false;
         Register& reg = obj.s->slots[*slot];
         bool was_visible = !reg.empty();
-        update_register(reg, op, id);
+        update_register(reg, op, id, take);
         if (was_visible != !reg.empty())
             obj.s->seq.set_visible(op.elem, 1, !reg.empty());
         return true;

@@ -74,12 +74,21 @@ struct Object {
     std::unique_ptr<SeqContent> s; // a list's or text's content
 };
 
-// Objects by id: open addressing over (counter, actor).
+// Objects by id: open addressing over (counter, actor). Objects live in
+// large blocks in order of creation, so that objects made together (a
+// message, its text, its reactions) sit together in memory; large blocks are
+// backed by huge pages where the system allows, which keeps reads of many
+// objects clear of TLB misses.
 class ObjectTable {
 public:
+    ObjectTable() = default;
+    ~ObjectTable();
+    ObjectTable(const ObjectTable&) = delete;
+    ObjectTable& operator=(const ObjectTable&) = delete;
+
     Object* find(const ObjId& id) const;
     // Adds a new object; the id must not be present.
-    Object& add(const ObjId& id, std::unique_ptr<Object> obj);
+    Object& add(const ObjId& id, ObjType type, const ActorTable* actors);
     bool contains(const ObjId& id) const { return find(id) != nullptr; }
     void clear();
 
@@ -89,11 +98,19 @@ private:
         uint32_t actor = 0;
         Object* obj = nullptr;
     };
+    struct Block {
+        void* memory = nullptr;
+        size_t capacity = 0; // objects
+        size_t used = 0;     // objects constructed
+    };
     size_t slot_of(const ObjId& id) const;
     void grow();
+    Object* allocate();
 
-    std::vector<Slot> m_slots;
-    std::vector<std::unique_ptr<Object>> m_objects;
+    Slot* m_slots = nullptr;
+    size_t m_capacity = 0; // slots, a power of two
+    size_t m_count = 0;
+    std::vector<Block> m_blocks;
 };
 
 class OpSet {
@@ -110,6 +127,9 @@ public:
     // when it refers to an object or element that does not exist or to an
     // object of another kind.
     bool apply(const Op& op, OpId id);
+    // The same, taking over the value of `op` (left unspecified) instead of
+    // copying it.
+    bool apply_taking(Op& op, OpId id);
 
     // Drops every object but an empty root.
     void clear();
@@ -122,10 +142,12 @@ public:
 private:
     Object* mutable_object(const ObjId& id);
     Object& make_object(OpId id, ObjType type);
-    bool apply_map(Object& obj, const Op& op, OpId id);
-    bool apply_list(Object& obj, const Op& op, OpId id);
+    bool apply_op(const Op& op, OpId id, Op* take);
+    bool apply_map(Object& obj, const Op& op, OpId id, Op* take);
+    bool apply_list(Object& obj, const Op& op, OpId id, Op* take);
     bool apply_text(Object& obj, const Op& op, OpId id);
-    void update_register(Register& reg, const Op& op, OpId id);
+    // `take` is `op` when its value may be moved from, else null.
+    void update_register(Register& reg, const Op& op, OpId id, Op* take);
 
     ActorTable m_actors;
     ObjectTable m_objects;

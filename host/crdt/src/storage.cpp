@@ -533,7 +533,7 @@ namespace {
 // Deeper compression for small logs, where it is cheap; large logs favour
 // saving time.
 int zstd_level(size_t raw) {
-    return raw <= (size_t(8) << 20) ? 19 : 9;
+    return raw <= (size_t(8) << 20) ? 12 : 9;
 }
 
 std::vector<uint8_t> encode_chunk(Document::Impl& d, uint32_t from, uint32_t to) {
@@ -695,6 +695,8 @@ private:
         ChunkDecoder dec;
         if (!dec.open(r))
             return make_error("bad column table");
+        m_d.changes.reserve(m_d.changes.size() + head->changes);
+        m_d.dep_indices.reserve(m_d.dep_indices.size() + head->changes);
         ChangeData c;
         Op op;
         std::vector<uint32_t> deps;
@@ -712,7 +714,7 @@ private:
             for (uint64_t i = 0; i < nops; ++i) {
                 if (!dec.next_op(op, counter, head->actor_map))
                     return make_error("malformed operation");
-                if (!m_d.state.apply(op, OpId{counter, c.actor}))
+                if (!m_d.state.apply_taking(op, OpId{counter, c.actor}))
                     return make_error("change refers to an object or element that does not exist");
                 counter += op.span();
                 if (counter > (uint64_t(1) << 62))
