@@ -275,13 +275,15 @@ SearchPage SearchCatalog::query_page(std::string_view query, std::size_t page_si
                 if (distance <= limit)
                     matches.push_back({id, kFuzzyScore - 10.0 * (distance - 1), SearchMatch::Fuzzy});
             };
-            // Candidates share enough trigrams: one edit changes at most
-            // three of them, a swap four. Counts live in term_count for claimed terms;
-            // terms already matched above are marked with count UINT16_MAX.
+            // Candidates share enough trigrams: one edit changes at most three
+            // of them, a swap four. At least one shared gram per allowed edit
+            // keeps long words from all matching on one common gram. Counts
+            // live in term_count for claimed terms; terms already matched
+            // above are marked with count UINT16_MAX.
             for (const TermMatch& m : matches)
                 s.term_count[m.term] = UINT16_MAX;
             std::vector<std::string> grams = index_grams(token);
-            int needed = std::max(1, static_cast<int>(grams.size()) - 4 * limit);
+            int needed = std::max(limit, static_cast<int>(grams.size()) - 4 * limit);
             for (const std::string& gram : grams) {
                 auto found = m_grams.find(gram);
                 if (found == m_grams.end())
