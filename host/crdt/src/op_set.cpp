@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
 
 namespace crdt {
 
@@ -52,20 +51,10 @@ void Register::insert(RegEntry entry, const ActorTable& actors) {
 
 namespace {
 
-constexpr size_t kHugePage = size_t(2) << 20;
-constexpr size_t kObjectsPerBlock = kHugePage / sizeof(Object);
+constexpr size_t kObjectsPerBlock = 4096;
 
-// Zeroed memory, on huge pages when it is large enough to use them.
 void* allocate_zeroed(size_t bytes) {
-    if (bytes < kHugePage)
-        return std::calloc(1, bytes);
-    size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    void* p = std::aligned_alloc(kHugePage, rounded);
-    if (!p)
-        return nullptr;
-    ::madvise(p, rounded, MADV_HUGEPAGE);
-    std::memset(p, 0, rounded);
-    return p;
+    return std::calloc(1, bytes);
 }
 
 } // namespace
@@ -284,8 +273,14 @@ bool OpSet::apply_map(Object& obj, const Op& op, OpId id, Op* take) {
     switch (op.action) {
     case OpAction::MapPut:
     case OpAction::MapMake:
-        if (!found)
+        if (!found) {
+            if (entries.capacity() == 0) {
+                // Records have a handful of keys: skip the first regrowths.
+                entries.reserve(6);
+                it = entries.begin();
+            }
             it = entries.insert(it, {op.key, Register{}});
+        }
         update_register(it->second, op, id, take);
         return true;
     case OpAction::MapDelete:

@@ -75,10 +75,8 @@ struct Object {
 };
 
 // Objects by id: open addressing over (counter, actor). Objects live in
-// large blocks in order of creation, so that objects made together (a
-// message, its text, its reactions) sit together in memory; large blocks are
-// backed by huge pages where the system allows, which keeps reads of many
-// objects clear of TLB misses.
+// blocks in order of creation, so that objects made together (a message, its
+// text, its reactions) sit together in memory.
 class ObjectTable {
 public:
     ObjectTable() = default;
