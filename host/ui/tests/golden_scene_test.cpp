@@ -18,7 +18,7 @@ namespace {
 const std::filesystem::path kGolden =
     std::filesystem::path(KAVU_UI_TEST_DIR) / "golden" / "scene_200x120.png";
 
-std::shared_ptr<const Image> checker_image() {
+std::shared_ptr<const Image> make_checker_image() {
     Image image;
     image.width = 40;
     image.height = 20;
@@ -29,6 +29,12 @@ std::shared_ptr<const Image> checker_image() {
         for (int x = 0; x < image.width; ++x)
             p[y * image.width + x] = ((x / 5 + y / 5) % 2) ? 0xfff0b296u : 0xff3a4a78u;
     return std::make_shared<const Image>(std::move(image));
+}
+
+// One decoded image, as an image store would hand out on every frame.
+std::shared_ptr<const Image> checker_image() {
+    static const std::shared_ptr<const Image> image = make_checker_image();
+    return image;
 }
 
 // A small scene that uses every kind of drawing command.
@@ -124,4 +130,37 @@ TEST(GoldenScene, ScaledRenderingCoversTheLargerSurface) {
     };
     EXPECT_EQ(at(19, 19), 0xffff0000u);
     EXPECT_EQ(at(0, 0), 0xffff0000u);
+}
+
+// A scene that pops more than it pushed (an application bug) still draws the
+// rest of the frame instead of putting cairo into an error state.
+TEST(GoldenScene, UnbalancedScenesStillDraw) {
+    Scene scene(Size{10, 10});
+    scene.pop_clip();
+    scene.pop_opacity();
+    scene.fill_rect({0, 0, 10, 10}, Color{0, 1, 0, 1});
+    scene.push_clip({0, 0, 5, 5});
+    CairoRenderer renderer;
+    auto pixels = renderer.render_to_pixels(scene, 10, 10, 1.0, Color{0, 0, 0, 1});
+    EXPECT_EQ(reinterpret_cast<const uint32_t*>(pixels.data.data())[0], 0xff00ff00u);
+    // The next frame starts unclipped.
+    Scene next(Size{10, 10});
+    next.fill_rect({0, 0, 10, 10}, Color{0, 0, 1, 1});
+    pixels = renderer.render_to_pixels(next, 10, 10, 1.0, Color{0, 0, 0, 1});
+    EXPECT_EQ(reinterpret_cast<const uint32_t*>(pixels.data.data() + 9 * pixels.stride)[9], 0xff0000ffu);
+}
+
+// Rounded shapes and texts are rasterised once and reused while they repeat.
+TEST(GoldenScene, RepeatedFramesReuseRasterisedShapesAndTexts) {
+    CairoRenderer renderer;
+    auto first = renderer.render_to_pixels(build_scene(), 200, 120, 1.0, Color{});
+    auto built = renderer.stats();
+    EXPECT_GT(built.masks_built, 0u);
+    EXPECT_GT(built.sprites_built, 0u);
+    auto second = renderer.render_to_pixels(build_scene(), 200, 120, 1.0, Color{});
+    auto again = renderer.stats();
+    EXPECT_EQ(again.masks_built, built.masks_built);
+    EXPECT_EQ(again.sprites_built, built.sprites_built);
+    EXPECT_EQ(again.images_scaled, built.images_scaled);
+    EXPECT_EQ(first.data, second.data);
 }

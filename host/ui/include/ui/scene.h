@@ -111,6 +111,11 @@ public:
         m_commands.clear();
         m_depth = 0;
     }
+    // Empties the scene for a new frame of this size, keeping its storage.
+    void reset(Size size) {
+        clear();
+        m_size = size;
+    }
 
     void fill_rect(Rect rect, Color color, Radii radii = {}) { push(draw::FillRect{rect, radii, color}); }
     void fill_rounded(Rect rect, double radius, Color color) { fill_rect(rect, color, Radii::all(radius)); }

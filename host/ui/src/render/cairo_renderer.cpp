@@ -8,14 +8,11 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <list>
 #include <map>
-#include <unistd.h>
 
 namespace kavu::ui {
 
@@ -73,12 +70,88 @@ struct ScaledEntry {
 
 constexpr size_t kScaledCacheEntries = 96;
 
+// Rounded shapes and texts repeat from frame to frame (every card of a list
+// has the same size), and rasterising an anti-aliased rounded path or a run
+// of glyphs costs far more than blending a small ready-made bitmap. Both are
+// therefore rasterised once per size and sub-pixel phase (a quarter pixel)
+// and blended from then on.
+constexpr int kPhases = 4;
+constexpr size_t kMaskBudget = 16u << 20;
+constexpr size_t kSpriteBudget = 48u << 20;
+constexpr double kMaxCachedSide = 640; // larger shapes are drawn directly
+
+int quarter(double v) {
+    return static_cast<int>(std::lround(v * kPhases));
+}
+
+struct ShapeKey {
+    bool stroke = false;
+    int width = 0; // device size, quarter pixels
+    int height = 0;
+    std::array<int, 4> radii{};
+    int line = 0; // stroke width, quarter pixels
+    int phase_x = 0;
+    int phase_y = 0;
+    auto operator<=>(const ShapeKey&) const = default;
+};
+
+struct SpriteKey {
+    const ShapedText* text = nullptr;
+    std::array<float, 4> color{};
+    int scale = 0; // device scale, thousandths
+    int phase_x = 0;
+    int phase_y = 0;
+    auto operator<=>(const SpriteKey&) const = default;
+};
+
+struct CachedSurface {
+    CairoSurface surface;
+    double offset_x = 0; // device position of the surface relative to the whole-pixel origin
+    double offset_y = 0;
+    size_t bytes = 0;
+    uint64_t last_used = 0;
+    std::weak_ptr<const ShapedText> text; // sprites only: detects a reused address
+};
+
+template <typename Key> void evict_lru(std::map<Key, CachedSurface>& cache, size_t& bytes, size_t budget) {
+    while (bytes > budget && !cache.empty()) {
+        auto oldest = std::min_element(cache.begin(), cache.end(), [](const auto& a, const auto& b) {
+            return a.second.last_used < b.second.last_used;
+        });
+        bytes -= oldest->second.bytes;
+        cache.erase(oldest);
+    }
+}
+
+// Splits a device coordinate into whole pixels and a quarter-pixel phase.
+std::pair<double, int> split_phase(double v) {
+    double whole = std::floor(v);
+    int phase = std::clamp(quarter(v - whole), 0, kPhases);
+    if (phase == kPhases) {
+        whole += 1;
+        phase = 0;
+    }
+    return {whole, phase};
+}
+
 } // namespace
 
 struct CairoRenderer::Impl {
     std::map<ScaledKey, ScaledEntry> scaled;
+    std::map<ShapeKey, CachedSurface> masks;
+    std::map<SpriteKey, CachedSurface> sprites;
+    size_t mask_bytes = 0;
+    size_t sprite_bytes = 0;
     std::vector<float> opacity_stack; // alphas of the open opacity groups
+    int clip_depth = 0;
     uint64_t frame = 0;
+    Stats stats;
+
+    // Fills or strokes a rounded rectangle through the mask cache; false
+    // when the shape is not worth caching (the caller draws it directly).
+    bool rounded_cached(cairo_t* cr, Rect rect, Radii radii, Color color, double line, double scale);
+    void text_cached(cairo_t* cr, const std::shared_ptr<const ShapedText>& text, Point origin, Color color,
+                     double scale);
 
     // The image resampled to w x h device pixels, cached while it is drawn.
     cairo_surface_t* scaled_image(const std::shared_ptr<const Image>& image, int w, int h);
@@ -105,11 +178,133 @@ cairo_surface_t* CairoRenderer::Impl::scaled_image(const std::shared_ptr<const I
     cairo_paint(cr.get());
     cr.reset();
     cairo_surface_flush(target.get());
+    ++stats.images_scaled;
     auto& entry = scaled[key];
     entry.source = image;
     entry.surface = std::move(target);
     entry.last_used = frame;
     return entry.surface.get();
+}
+
+bool CairoRenderer::Impl::rounded_cached(cairo_t* cr, Rect rect, Radii radii, Color color, double line,
+                                         double scale) {
+    double x = rect.x0, y = rect.y0;
+    cairo_user_to_device(cr, &x, &y);
+    double w = rect.width() * scale;
+    double h = rect.height() * scale;
+    if (w <= 0 || h <= 0 || w > kMaxCachedSide || h > kMaxCachedSide || !std::isfinite(x) ||
+        !std::isfinite(y))
+        return false;
+    auto [whole_x, phase_x] = split_phase(x);
+    auto [whole_y, phase_y] = split_phase(y);
+    ShapeKey key{line > 0,
+                 quarter(w),
+                 quarter(h),
+                 {quarter(radii.top_left * scale), quarter(radii.top_right * scale),
+                  quarter(radii.bottom_right * scale), quarter(radii.bottom_left * scale)},
+                 quarter(line * scale),
+                 phase_x,
+                 phase_y};
+    auto it = masks.find(key);
+    if (it == masks.end()) {
+        double pad = line > 0 ? std::ceil(line * scale) + 1 : 1;
+        int mw = static_cast<int>(std::ceil(w + 2 * pad + 1));
+        int mh = static_cast<int>(std::ceil(h + 2 * pad + 1));
+        CachedSurface entry;
+        entry.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_A8, mw, mh));
+        CairoContext mc(cairo_create(entry.surface.get()));
+        double ox = pad + static_cast<double>(phase_x) / kPhases;
+        double oy = pad + static_cast<double>(phase_y) / kPhases;
+        Radii device{radii.top_left * scale, radii.top_right * scale, radii.bottom_right * scale,
+                     radii.bottom_left * scale};
+        rounded_rect_path(mc.get(), Rect{ox, oy, ox + w, oy + h}, device);
+        cairo_set_source_rgba(mc.get(), 0, 0, 0, 1);
+        if (line > 0) {
+            cairo_set_line_width(mc.get(), line * scale);
+            cairo_stroke(mc.get());
+        } else {
+            cairo_fill(mc.get());
+        }
+        mc.reset();
+        cairo_surface_flush(entry.surface.get());
+        entry.offset_x = -pad;
+        entry.offset_y = -pad;
+        entry.bytes = static_cast<size_t>(cairo_image_surface_get_stride(entry.surface.get())) * mh;
+        mask_bytes += entry.bytes;
+        ++stats.masks_built;
+        it = masks.emplace(key, std::move(entry)).first;
+    }
+    it->second.last_used = frame;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    set_color(cr, color);
+    cairo_mask_surface(cr, it->second.surface.get(), whole_x + it->second.offset_x,
+                       whole_y + it->second.offset_y);
+    cairo_restore(cr);
+    return true;
+}
+
+void CairoRenderer::Impl::text_cached(cairo_t* cr, const std::shared_ptr<const ShapedText>& text,
+                                      Point origin, Color color, double scale) {
+    double x = origin.x, y = origin.y;
+    cairo_user_to_device(cr, &x, &y);
+    auto [whole_x, phase_x] = split_phase(x);
+    auto [whole_y, phase_y] = split_phase(y);
+    SpriteKey key{text.get(),
+                  {color.r, color.g, color.b, color.a},
+                  static_cast<int>(std::lround(scale * 1000)),
+                  phase_x,
+                  phase_y};
+    auto it = sprites.find(key);
+    if (it != sprites.end() && it->second.text.lock() != text) {
+        sprite_bytes -= it->second.bytes;
+        sprites.erase(it);
+        it = sprites.end();
+    }
+    if (it == sprites.end()) {
+        PangoRectangle ink;
+        pango_layout_get_extents(text->layout.get(), &ink, nullptr);
+        double px = static_cast<double>(phase_x) / kPhases;
+        double py = static_cast<double>(phase_y) / kPhases;
+        double ink_x0 = std::floor(static_cast<double>(ink.x) / PANGO_SCALE * scale + px) - 1;
+        double ink_y0 = std::floor(static_cast<double>(ink.y) / PANGO_SCALE * scale + py) - 1;
+        double ink_x1 = std::ceil(static_cast<double>(ink.x + ink.width) / PANGO_SCALE * scale + px) + 1;
+        double ink_y1 = std::ceil(static_cast<double>(ink.y + ink.height) / PANGO_SCALE * scale + py) + 1;
+        int sw = std::max(1, static_cast<int>(ink_x1 - ink_x0));
+        int sh = std::max(1, static_cast<int>(ink_y1 - ink_y0));
+        if (sw > 4096 || sh > 4096) {
+            cairo_save(cr);
+            set_color(cr, color);
+            cairo_move_to(cr, origin.x, origin.y);
+            pango_cairo_show_layout(cr, text->layout.get());
+            cairo_restore(cr);
+            return;
+        }
+        CachedSurface entry;
+        entry.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sw, sh));
+        CairoContext sc(cairo_create(entry.surface.get()));
+        cairo_translate(sc.get(), px - ink_x0, py - ink_y0);
+        cairo_scale(sc.get(), scale, scale);
+        set_color(sc.get(), color);
+        cairo_move_to(sc.get(), 0, 0);
+        pango_cairo_show_layout(sc.get(), text->layout.get());
+        sc.reset();
+        cairo_surface_flush(entry.surface.get());
+        entry.offset_x = ink_x0;
+        entry.offset_y = ink_y0;
+        entry.bytes = static_cast<size_t>(cairo_image_surface_get_stride(entry.surface.get())) * sh;
+        entry.text = text;
+        sprite_bytes += entry.bytes;
+        ++stats.sprites_built;
+        it = sprites.emplace(key, std::move(entry)).first;
+    }
+    it->second.last_used = frame;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_surface(cr, it->second.surface.get(), whole_x + it->second.offset_x,
+                             whole_y + it->second.offset_y);
+    cairo_paint(cr);
+    cairo_restore(cr);
 }
 
 void CairoRenderer::Impl::evict() {
@@ -119,6 +314,8 @@ void CairoRenderer::Impl::evict() {
         });
         scaled.erase(oldest);
     }
+    evict_lru(masks, mask_bytes, kMaskBudget);
+    evict_lru(sprites, sprite_bytes, kSpriteBudget);
 }
 
 void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double scale) {
@@ -126,10 +323,14 @@ void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double s
         [&](const auto& c) {
             using T = std::decay_t<decltype(c)>;
             if constexpr (std::is_same_v<T, draw::FillRect>) {
+                if (!c.radii.is_zero() && rounded_cached(cr, c.rect, c.radii, c.color, 0, scale))
+                    return;
                 rounded_rect_path(cr, c.rect, c.radii);
                 set_color(cr, c.color);
                 cairo_fill(cr);
             } else if constexpr (std::is_same_v<T, draw::StrokeRect>) {
+                if (c.width > 0 && rounded_cached(cr, c.rect, c.radii, c.color, c.width, scale))
+                    return;
                 rounded_rect_path(cr, c.rect, c.radii);
                 set_color(cr, c.color);
                 cairo_set_line_width(cr, c.width);
@@ -153,8 +354,13 @@ void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double s
                     double t = static_cast<double>(i) / kSteps;
                     double grow = c.blur * t;
                     float alpha = c.color.a * static_cast<float>((1 - t) * (1 - t) + 0.08) / kSteps * 2.2f;
-                    rounded_rect_path(cr, base.inset(-grow), grown(c.radii, grow));
-                    set_color(cr, c.color.with_alpha(std::min(alpha, 1.0f)));
+                    Rect layer = base.inset(-grow);
+                    Radii layer_radii = grown(c.radii, grow);
+                    Color layer_color = c.color.with_alpha(std::min(alpha, 1.0f));
+                    if (rounded_cached(cr, layer, layer_radii, layer_color, 0, scale))
+                        continue;
+                    rounded_rect_path(cr, layer, layer_radii);
+                    set_color(cr, layer_color);
                     cairo_fill(cr);
                 }
             } else if constexpr (std::is_same_v<T, draw::Line>) {
@@ -174,20 +380,27 @@ void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double s
                     cairo_fill(cr);
                 }
             } else if constexpr (std::is_same_v<T, draw::PushClip>) {
+                ++clip_depth;
                 cairo_save(cr);
                 rounded_rect_path(cr, c.rect, c.radii);
                 if (c.rect.is_empty())
                     cairo_rectangle(cr, 0, 0, 0, 0);
                 cairo_clip(cr);
             } else if constexpr (std::is_same_v<T, draw::PopClip>) {
-                cairo_restore(cr);
+                // A pop without its push would put cairo into an error
+                // state that drops the rest of the frame; ignore it.
+                if (clip_depth > 0) {
+                    --clip_depth;
+                    cairo_restore(cr);
+                }
             } else if constexpr (std::is_same_v<T, draw::PushOpacity>) {
                 cairo_push_group(cr);
                 opacity_stack.push_back(c.opacity);
             } else if constexpr (std::is_same_v<T, draw::PopOpacity>) {
-                float opacity = opacity_stack.empty() ? 1.0f : opacity_stack.back();
-                if (!opacity_stack.empty())
-                    opacity_stack.pop_back();
+                if (opacity_stack.empty())
+                    return;
+                float opacity = opacity_stack.back();
+                opacity_stack.pop_back();
                 cairo_pop_group_to_source(cr);
                 cairo_paint_with_alpha(cr, std::clamp(opacity, 0.0f, 1.0f));
             } else if constexpr (std::is_same_v<T, draw::ImageCover>) {
@@ -202,22 +415,21 @@ void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double s
                 cairo_save(cr);
                 rounded_rect_path(cr, c.rect, c.radii);
                 cairo_clip(cr);
+                // The cached copy already has the device size: blending it
+                // untransformed at a whole pixel keeps pixman on its fast path.
                 double x = c.rect.x0 + (c.rect.width() - draw_w) / 2;
                 double y = c.rect.y0 + (c.rect.height() - draw_h) / 2;
-                cairo_translate(cr, x, y);
-                cairo_scale(cr, draw_w / pixel_w, draw_h / pixel_h);
-                cairo_set_source_surface(cr, surface, 0, 0);
+                cairo_user_to_device(cr, &x, &y);
+                cairo_identity_matrix(cr);
+                cairo_set_source_surface(cr, surface, std::round(x), std::round(y));
                 if (c.opacity >= 1)
                     cairo_paint(cr);
                 else
                     cairo_paint_with_alpha(cr, std::max(0.0f, c.opacity));
                 cairo_restore(cr);
             } else if constexpr (std::is_same_v<T, draw::Text>) {
-                if (!c.text)
-                    return;
-                set_color(cr, c.color);
-                cairo_move_to(cr, c.origin.x, c.origin.y);
-                pango_cairo_show_layout(cr, c.text->layout.get());
+                if (c.text)
+                    text_cached(cr, c.text, c.origin, c.color, scale);
             }
         },
         command);
@@ -226,9 +438,14 @@ void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double s
 CairoRenderer::CairoRenderer() : m_impl(std::make_unique<Impl>()) {}
 CairoRenderer::~CairoRenderer() = default;
 
+CairoRenderer::Stats CairoRenderer::stats() const {
+    return m_impl->stats;
+}
+
 void CairoRenderer::render(const Scene& scene, cairo_t* cr, double scale, Color background) {
     ++m_impl->frame;
     m_impl->opacity_stack.clear();
+    m_impl->clip_depth = 0;
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     set_color(cr, background);
@@ -238,6 +455,8 @@ void CairoRenderer::render(const Scene& scene, cairo_t* cr, double scale, Color 
     for (const auto& command : scene.commands())
         m_impl->draw(cr, command, scale);
     // An unbalanced scene must not leak clips or groups into the next frame.
+    for (; m_impl->clip_depth > 0; --m_impl->clip_depth)
+        cairo_restore(cr);
     while (!m_impl->opacity_stack.empty()) {
         m_impl->opacity_stack.pop_back();
         cairo_pop_group_to_source(cr);
@@ -266,53 +485,6 @@ CairoRenderer::Pixels CairoRenderer::render_to_pixels(const Scene& scene, int wi
     pixels.data.assign(static_cast<size_t>(pixels.stride) * static_cast<size_t>(height), 0);
     render_into(scene, pixels.data.data(), width, height, pixels.stride, scale, background);
     return pixels;
-}
-
-kavu::Result<std::vector<uint8_t>> encode_pixels_png(const CairoRenderer::Pixels& pixels) {
-    CairoSurface surface(cairo_image_surface_create_for_data(const_cast<uint8_t*>(pixels.data.data()),
-                                                             CAIRO_FORMAT_ARGB32, pixels.width, pixels.height,
-                                                             pixels.stride));
-    std::vector<uint8_t> out;
-    auto status = cairo_surface_write_to_png_stream(
-        surface.get(),
-        [](void* closure, const unsigned char* data, unsigned int length) {
-            auto* bytes = static_cast<std::vector<uint8_t>*>(closure);
-            bytes->insert(bytes->end(), data, data + length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &out);
-    if (status != CAIRO_STATUS_SUCCESS)
-        return kavu::make_error(std::string("cannot encode PNG: ") + cairo_status_to_string(status));
-    return out;
-}
-
-kavu::Result<void> write_file_atomically(const std::filesystem::path& path,
-                                         const std::vector<uint8_t>& bytes) {
-    std::filesystem::path tmp = path;
-    tmp += ".tmp" + std::to_string(::getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return kavu::make_error("cannot write " + path.string() + ": " + std::strerror(errno));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            std::string why = std::strerror(errno);
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return kavu::make_error("cannot write " + path.string() + ": " + why);
-        }
-        done += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::string why = std::strerror(errno);
-        ::unlink(tmp.c_str());
-        return kavu::make_error("cannot write " + path.string() + ": " + why);
-    }
-    return {};
 }
 
 } // namespace kavu::ui

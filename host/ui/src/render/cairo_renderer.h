@@ -41,6 +41,14 @@ public:
     void render_into(const Scene& scene, uint8_t* data, int width, int height, int stride, double scale,
                      Color background);
 
+    // What the caches had to build since the renderer was created.
+    struct Stats {
+        size_t masks_built = 0;
+        size_t sprites_built = 0;
+        size_t images_scaled = 0;
+    };
+    Stats stats() const;
+
     struct Impl;
 
 private:

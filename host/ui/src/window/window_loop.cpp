@@ -88,6 +88,7 @@ kavu::Result<void> run_frame_loop(const LaunchDescription& description, Platform
         description.register_actions(*app);
 
     CairoRenderer renderer;
+    Scene scene; // reused so that a frame's commands do not reallocate
     AccessibilityDump a11y;
     float zoom = user_scale();
     ThemeKind kind = theme_kind();
@@ -146,7 +147,7 @@ kavu::Result<void> run_frame_loop(const LaunchDescription& description, Platform
                 spdlog::warn("layout failed: {}", layout.error_text());
                 layout_error_logged = true;
             }
-            Scene scene(rect.size());
+            scene.reset(rect.size());
             FrameContext frame{theme, rect, now, window, pointer};
             app->draw_with_presence(scene, frame, PresenceCtx{});
             window.present([&](uint8_t* data, int width, int height, int stride) {
