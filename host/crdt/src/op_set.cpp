@@ -174,8 +174,13 @@ Object& OpSet::make_object(OpId id, ObjType type) {
 }
 
 Value OpSet::value_of(const RegEntry& e) const {
-    if (e.object)
+    if (e.object) {
+        if (e.target) {
+            m_last_id = e.id;
+            m_last_obj = e.target;
+        }
         return Value{.object = e.object, .id = e.id, .scalar = Null{}};
+    }
     if (auto c = std::get_if<Counter>(&e.value))
         return Value{.scalar = Counter{c->value + e.increments}};
     return Value{.scalar = e.value};
@@ -258,9 +263,25 @@ bool OpSet::apply_op(const Op& op, OpId id, Op* take) {
     if (!ok)
         return false;
     if (makes)
-        make_object(id, op.make);
+        link_target(*obj, op, id, &make_object(id, op.make));
     m_max_op = std::max(m_max_op, id.counter + op.span() - 1);
     return true;
+}
+
+void OpSet::link_target(Object& parent, const Op& op, OpId id, Object* made) {
+    Register* reg = nullptr;
+    if (parent.type == ObjType::Map) {
+        reg = const_cast<Register*>(map_register(parent, op.key));
+    } else if (parent.type == ObjType::List) {
+        auto slot = parent.s->seq.find(op.action == OpAction::ListInsertMake ? id : op.elem);
+        if (slot)
+            reg = &parent.s->slots[*slot];
+    }
+    if (!reg)
+        return;
+    for (RegEntry& e : *reg)
+        if (e.id == id)
+            e.target = made;
 }
 
 bool OpSet::apply_map(Object& obj, const Op& op, OpId id, Op* take) {

@@ -16,11 +16,14 @@
 namespace crdt {
 
 // One value of a multi-value register: a scalar, or an object made by `id`.
+struct Object;
+
 struct RegEntry {
     OpId id;
     std::optional<ObjType> object;
     Scalar value;
-    int64_t increments = 0; // added to a Counter by later increment operations
+    int64_t increments = 0;   // added to a Counter by later increment operations
+    Object* target = nullptr; // the object made by `id`, when `object` is set
 };
 
 // The values of a map key or list element not overwritten by a later
@@ -57,10 +60,10 @@ struct SeqContent {
     explicit SeqContent(const ActorTable* actors) : seq(actors) {}
 
     Sequence seq;
-    std::u32string chars;        // text: every code point ever inserted, by payload
-    std::vector<Register> slots; // list: element registers, by payload
-    std::string text_cache;      // text: the UTF-8 content while text_cached
-    bool text_cached = false;
+    std::u32string chars;           // text: every code point ever inserted, by payload
+    std::vector<Register> slots;    // list: element registers, by payload
+    mutable std::string text_cache; // text: the UTF-8 content while text_cached
+    mutable bool text_cached = false;
 };
 
 struct Object {
@@ -132,6 +135,9 @@ public:
     // Drops every object but an empty root.
     void clear();
 
+    // The value of a register entry. Reading an object value also makes that
+    // object the one found first by the next object() call: readers go on
+    // to read it, and this spares them a table lookup.
     Value value_of(const RegEntry& e) const;
     const RegEntry* winner(const Register& reg) const;
     const Register* map_register(const Object& obj, std::string_view key) const;
@@ -144,6 +150,8 @@ private:
     bool apply_map(Object& obj, const Op& op, OpId id, Op* take);
     bool apply_list(Object& obj, const Op& op, OpId id, Op* take);
     bool apply_text(Object& obj, const Op& op, OpId id);
+    // Points the register entry of a make operation at the object it made.
+    void link_target(Object& parent, const Op& op, OpId id, Object* made);
     // `take` is `op` when its value may be moved from, else null.
     void update_register(Register& reg, const Op& op, OpId id, Op* take);
 
