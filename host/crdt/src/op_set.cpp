@@ -295,11 +295,6 @@ bool OpSet::apply_map(Object& obj, const Op& op, OpId id, Op* take) {
     case OpAction::MapPut:
     case OpAction::MapMake:
         if (!found) {
-            if (entries.capacity() == 0) {
-                // Records have a handful of keys: skip the first regrowths.
-                entries.reserve(6);
-                it = entries.begin();
-            }
             it = entries.insert(it, {op.key, Register{}});
         }
         update_register(it->second, op, id, take);
