@@ -105,7 +105,8 @@ void send_message(Document& doc, const A::SendMessage& a) {
             parent && !read_str(doc, *parent, "parent").value_or("").empty())
             return;
     }
-    insert_message(doc, a.channel, a.id,
+    // The id was checked above and nothing has been written since.
+    append_message(doc, a.channel, a.id,
                    MessageRecord{
                        .author = a.author,
                        .text = a.text,

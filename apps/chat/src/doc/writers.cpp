@@ -105,8 +105,13 @@ uint32_t next_category_order(const Document& doc, std::string_view workspace) {
 
 std::string insert_message(Document& doc, std::string_view channel, std::string_view id,
                            const MessageRecord& record) {
-    if (message_id_taken(doc, id))
-        return std::string(id);
+    if (!message_id_taken(doc, id))
+        append_message(doc, channel, id, record);
+    return std::string(id);
+}
+
+void append_message(Document& doc, std::string_view channel, std::string_view id,
+                    const MessageRecord& record) {
     ObjId list = ensure_list(doc, ensure_map(doc, kRoot, "messages"), channel);
     ObjId m = append_map(doc, list, "insert msg");
 
@@ -152,7 +157,6 @@ std::string insert_message(Document& doc, std::string_view channel, std::string_
 
     if (record.attachment)
         write_attachment(doc, m, *record.attachment);
-    return std::string(id);
 }
 
 void write_workspace(Document& doc, std::string_view id, std::string_view name, std::string_view glyph,

@@ -37,6 +37,10 @@ struct MessageRecord {
 // anywhere in the document. Returns the id either way.
 std::string insert_message(Document& doc, std::string_view channel, std::string_view id,
                            const MessageRecord& record);
+// insert_message without the id check, for a caller that has just made it
+// on the same document state (the check scans every message).
+void append_message(Document& doc, std::string_view channel, std::string_view id,
+                    const MessageRecord& record);
 
 void write_workspace(Document& doc, std::string_view id, std::string_view name, std::string_view glyph,
                      int64_t color_idx, uint32_t order);
