@@ -150,6 +150,12 @@ TEST_F(TextInputTest, TallTextScrollsToKeepTheCaretVisible) {
     key(input, keys::kHome, mods::kCtrl);
     key(input, keys::kEnd, mods::kCtrl);
     EXPECT_EQ(input.scroll_offset(), scrolled);
+
+    // A draft loaded before the field is laid out still shows its caret.
+    TextInput late = TextInput::local();
+    late.set_text(text);
+    late.apply_layout_external({0, 0, 300, 60});
+    EXPECT_EQ(late.scroll_offset(), scrolled);
 }
 
 TEST_F(TextInputTest, DrawsPlaceholderCaretAndSelection) {

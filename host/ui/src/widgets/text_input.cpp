@@ -106,8 +106,14 @@ std::optional<TextRange> TextInput::selection_range_public() const {
 void TextInput::apply_layout_external(Rect rect) {
     if (!rect.is_finite())
         return;
+    bool resized = rect.size() != m_rect.size();
     m_rect = rect;
-    clamp_scroll();
+    // A text loaded before the field had a size, or rewrapped to a new
+    // width, scrolls so that the caret shows.
+    if (resized)
+        scroll_to_caret();
+    else
+        clamp_scroll();
 }
 
 Rect TextInput::content_box() const {
