@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <glib.h>
+
+#include <random>
+
 #include <string>
 #include <variant>
 #include <vector>
@@ -233,6 +237,48 @@ TEST(EditBuffer, SetTextClearsHistory) {
     EXPECT_FALSE(buffer.can_undo());
     EXPECT_FALSE(buffer.undo());
     EXPECT_EQ(buffer.caret(), 5u);
+}
+
+TEST(EditBuffer, RandomEditsKeepTheCaretOnClustersAndUndoRestoresAll) {
+    const std::vector<std::string> pieces = {"a",     " ",   "é",    kAcute, kThumb,
+                                             kFamily, kFlag, "日本", "\n",   "xyz"};
+    const std::vector<KeyPress> moves = {key(keys::kLeft),
+                                         key(keys::kRight),
+                                         key(keys::kLeft, kShift),
+                                         key(keys::kRight, kCtrl),
+                                         key(keys::kLeft, kCtrl | kShift),
+                                         key(keys::kUp),
+                                         key(keys::kDown, kShift),
+                                         key(keys::kHome),
+                                         key(keys::kEnd, kShift),
+                                         key(keys::kBackspace),
+                                         key(keys::kDelete),
+                                         key(keys::kBackspace, kCtrl),
+                                         key('x', kCtrl),
+                                         key('v', kCtrl),
+                                         key('c', kCtrl)};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 40; ++round) {
+        EditBuffer buffer;
+        MemoryClipboard clipboard;
+        std::string start = "Hi " + kThumb + " " + kAcute + "\n" + kFamily + "日本語";
+        buffer.set_text(start);
+        for (int step = 0; step < 60; ++step) {
+            if (rng() % 3 == 0)
+                buffer.insert(pieces[rng() % pieces.size()]);
+            else
+                buffer.handle_key(moves[rng() % moves.size()], clipboard);
+            const std::string& text = buffer.text();
+            ASSERT_TRUE(g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr));
+            ASSERT_LE(buffer.caret(), text.size());
+            ASSERT_LE(buffer.anchor(), text.size());
+            ASSERT_EQ(buffer.snap_to_boundary(buffer.caret()), buffer.caret()) << "round " << round;
+            ASSERT_EQ(buffer.snap_to_boundary(buffer.anchor()), buffer.anchor()) << "round " << round;
+        }
+        while (buffer.undo()) {
+        }
+        EXPECT_EQ(buffer.text(), start) << "round " << round;
+    }
 }
 
 } // namespace
