@@ -73,6 +73,11 @@ size_t ObjectTable::slot_of(const ObjId& id) const {
     return static_cast<size_t>((block << 6) | (id.counter & 63)) & (m_capacity - 1);
 }
 
+void ObjectTable::prefetch(const ObjId& id) const {
+    if (m_capacity != 0)
+        __builtin_prefetch(&m_slots[slot_of(id)]);
+}
+
 Object* ObjectTable::find(const ObjId& id) const {
     if (m_capacity == 0)
         return nullptr;
@@ -239,11 +244,14 @@ bool OpSet::apply_taking(Op& op, OpId id) {
 }
 
 bool OpSet::apply_op(const Op& op, OpId id, Op* take) {
+    bool makes = op.action == OpAction::MapMake || op.action == OpAction::ListMake ||
+                 op.action == OpAction::ListInsertMake;
+    // The new object's table slot is needed below; start fetching it now.
+    if (makes)
+        m_objects.prefetch(id);
     Object* obj = mutable_object(op.obj);
     if (!obj)
         return false;
-    bool makes = op.action == OpAction::MapMake || op.action == OpAction::ListMake ||
-                 op.action == OpAction::ListInsertMake;
     if (makes && m_objects.contains(id))
         return false;
     bool ok;
@@ -295,6 +303,12 @@ bool OpSet::apply_map(Object& obj, const Op& op, OpId id, Op* take) {
     case OpAction::MapPut:
     case OpAction::MapMake:
         if (!found) {
+            if (entries.size() == entries.capacity()) {
+                // Records have a handful of keys: grow by small steps.
+                size_t at = static_cast<size_t>(it - entries.begin());
+                entries.reserve(entries.size() < 8 ? entries.size() + 2 : entries.size() * 3 / 2);
+                it = entries.begin() + static_cast<ptrdiff_t>(at);
+            }
             it = entries.insert(it, {op.key, Register{}});
         }
         update_register(it->second, op, id, take);

@@ -88,6 +88,7 @@ public:
     ObjectTable& operator=(const ObjectTable&) = delete;
 
     Object* find(const ObjId& id) const;
+    void prefetch(const ObjId& id) const;
     // Adds a new object; the id must not be present.
     Object& add(const ObjId& id, ObjType type, const ActorTable* actors);
     bool contains(const ObjId& id) const { return find(id) != nullptr; }

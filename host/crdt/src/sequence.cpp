@@ -28,7 +28,7 @@ Sequence::Leaf* Sequence::first_leaf() {
 
 void Sequence::index_run(const SeqRun& run, Leaf* leaf) {
     if (m_leaves.size() > 1)
-        m_run_index[RunKey{run.actor, run.counter}] = leaf;
+        (*m_run_index)[RunKey{run.actor, run.counter}] = leaf;
 }
 
 Sequence::~Sequence() = default;
@@ -137,8 +137,8 @@ Sequence::Pos Sequence::locate(OpId id) const {
                 return {leaf, i};
         return {};
     }
-    auto it = m_run_index.upper_bound(RunKey{id.actor, id.counter});
-    if (it == m_run_index.begin())
+    auto it = m_run_index->upper_bound(RunKey{id.actor, id.counter});
+    if (it == m_run_index->begin())
         return {};
     --it;
     if (it->first.actor != id.actor)
@@ -194,8 +194,9 @@ void Sequence::split_leaf_if_full(Leaf* leaf) {
     ++m_version;
     if (m_leaves.size() == 1) {
         // From two leaves on, ids are found through the run index.
+        m_run_index = std::make_unique<std::map<RunKey, Leaf*>>();
         for (const SeqRun& r : leaf->runs)
-            m_run_index[RunKey{r.actor, r.counter}] = leaf;
+            (*m_run_index)[RunKey{r.actor, r.counter}] = leaf;
     }
     auto fresh = std::make_unique<Leaf>();
     size_t half = leaf->runs.size() / 2;
@@ -203,7 +204,7 @@ void Sequence::split_leaf_if_full(Leaf* leaf) {
     leaf->runs.resize(half);
     for (const SeqRun& r : fresh->runs) {
         fresh->visible += r.visible_len();
-        m_run_index[RunKey{r.actor, r.counter}] = fresh.get();
+        (*m_run_index)[RunKey{r.actor, r.counter}] = fresh.get();
     }
     leaf->visible -= fresh->visible;
     size_t at = leaf->index + 1;

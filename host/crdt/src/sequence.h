@@ -95,7 +95,8 @@ private:
 
     const ActorTable* m_actors;
     std::vector<std::unique_ptr<Leaf>> m_leaves;
-    std::map<RunKey, Leaf*> m_run_index;
+    // Made when the second leaf is: most sequences are small.
+    std::unique_ptr<std::map<RunKey, Leaf*>> m_run_index;
     size_t m_visible = 0;
     // The leaf last used for a visible index and the visible count before it.
     mutable size_t m_cursor_leaf = 0;
