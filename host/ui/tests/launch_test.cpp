@@ -117,6 +117,10 @@ TEST(Launch, WithoutADisplayTheWindowRunExitsWithTwo) {
         return std::make_unique<SampleApp>();
     };
     EXPECT_EQ(launch::run(description, {}), launch::kExitNoDisplay);
+    // A display that cannot be reached is no display either.
+    ::setenv("DISPLAY", ":987654", 1);
+    EXPECT_EQ(launch::run(description, {}), launch::kExitNoDisplay);
+    ::unsetenv("DISPLAY");
     EXPECT_FALSE(built);
     if (!display.empty())
         ::setenv("DISPLAY", display.c_str(), 1);

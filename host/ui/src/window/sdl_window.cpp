@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <string_view>
 
 namespace kavu::ui {
 
@@ -102,15 +103,27 @@ public:
                 SDL_FreeCursor(cursor);
         }
         m_window.reset();
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (m_video_ready)
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     kavu::Result<void> open(const WindowConfig& config) {
         SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        // Only a desktop display will do: without this SDL falls back to
+        // drivers (KMS, offscreen) that open an invisible window nobody
+        // can close.
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") && !std::getenv("DISPLAY")
+                                              ? "wayland,x11"
+                                              : "x11,wayland");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            return kavu::make_error(std::string("no display: cannot open it (") + SDL_GetError() + ")");
+            return kavu::make_error(std::string("no display: cannot connect to it (") + SDL_GetError() + ")");
+        m_video_ready = true;
+        std::string_view driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+        if (driver != "x11" && driver != "wayland")
+            return kavu::make_error("no display: cannot connect to it (only the " + std::string(driver) +
+                                    " video driver is available)");
         m_window.reset(SDL_CreateWindow(config.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
                                         SDL_WINDOWPOS_UNDEFINED, static_cast<int>(config.size.width),
                                         static_cast<int>(config.size.height),
@@ -316,6 +329,7 @@ private:
     Point m_pointer{-1, -1};
     bool m_close_requested = false;
     bool m_redraw_requested = true;
+    bool m_video_ready = false;
 };
 
 } // namespace
