@@ -255,9 +255,11 @@ double line_height_px(float size) {
 } // namespace kavu::ui
 
 #if defined(__SANITIZE_ADDRESS__)
-// Fontconfig keeps its parsed configuration for the life of the process; the
-// leak checker would report it at exit of every program that draws text.
+// Fontconfig keeps its parsed configuration for the life of the process, and
+// libdbus (loaded by SDL while it looks for a display) its connection data;
+// the leak checker would report them at exit of every program that draws
+// text or tries to open a window.
 extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
+    return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
 }
 #endif
