@@ -26,7 +26,8 @@ struct LoadReport {
 // A mergeable JSON-like document: maps, lists and text objects holding
 // scalars. Edits accumulate in an implicit pending change that reads already
 // see; commit() closes it. The document does no I/O and reads no clock: times
-// are passed in, bytes come in and go out.
+// are passed in, bytes come in and go out. One thread at a time: even reads
+// update internal caches (cursors, the last object found, text content).
 class Document {
 public:
     Document();                      // a fresh actor id
