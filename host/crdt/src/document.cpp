@@ -162,6 +162,10 @@ std::string Document::text(const ObjId& text) const {
     return m_impl->state.text_of(*o);
 }
 
+uint64_t Document::revision() const {
+    return m_impl->state.revision();
+}
+
 // ---- Writes ----
 
 namespace {

@@ -1,5 +1,7 @@
 #include "op_set.h"
 
+#include <atomic>
+
 #include "codec.h"
 
 #include <base/fatal.h>
@@ -151,7 +153,17 @@ OpSet::OpSet() {
     clear();
 }
 
+namespace {
+// Revisions are drawn from one process-wide counter, so no two states of any
+// two documents ever share one.
+uint64_t next_revision() {
+    static std::atomic<uint64_t> counter{0};
+    return counter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+} // namespace
+
 void OpSet::clear() {
+    m_revision = next_revision();
     m_last_id = ObjId{~uint64_t{0}, 0};
     m_last_obj = nullptr;
     m_objects.clear();
@@ -244,6 +256,7 @@ bool OpSet::apply_taking(Op& op, OpId id) {
 }
 
 bool OpSet::apply_op(const Op& op, OpId id, Op* take) {
+    m_revision = next_revision();
     bool makes = op.action == OpAction::MapMake || op.action == OpAction::ListMake ||
                  op.action == OpAction::ListInsertMake;
     // The new object's table slot is needed below; start fetching it now.

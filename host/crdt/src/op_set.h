@@ -122,6 +122,8 @@ public:
     ActorTable& actors() { return m_actors; }
     const ActorTable& actors() const { return m_actors; }
     uint64_t max_op() const { return m_max_op; }
+    // Changes whenever the content changes; see Document::revision().
+    uint64_t revision() const { return m_revision; }
 
     const Object* object(const ObjId& id) const;
 
@@ -159,6 +161,7 @@ private:
     ActorTable m_actors;
     ObjectTable m_objects;
     uint64_t m_max_op = 0;
+    uint64_t m_revision = 0;
     // The object found last: readers ask for several keys of one object in
     // a row. Objects never move or go away (until clear()).
     mutable ObjId m_last_id{~uint64_t{0}, 0};

@@ -190,5 +190,39 @@ TEST(Document, ActorIds) {
     EXPECT_EQ(a.clock().at(actor(9)), 1u);
 }
 
+// Caches above the document key on revision(): it must move with every
+// content change, whatever its source, stay put on reads, and never repeat
+// across documents.
+TEST(Document, RevisionTracksEveryContentChange) {
+    Document a(actor(1));
+    Document b(actor(2));
+    EXPECT_NE(a.revision(), b.revision());
+    auto root = ObjId::root();
+
+    uint64_t r0 = a.revision();
+    ASSERT_TRUE(a.put(root, "k", int64_t{1}).ok());
+    uint64_t r1 = a.revision();
+    EXPECT_NE(r1, r0);
+    (void)a.get(root, "k");
+    (void)a.keys(root);
+    EXPECT_EQ(a.revision(), r1);
+    a.commit(1);
+    EXPECT_EQ(a.revision(), r1);
+
+    auto t = a.put_object(root, "t", ObjType::Text);
+    ASSERT_TRUE(t.ok());
+    uint64_t r2 = a.revision();
+    ASSERT_TRUE(a.splice_text(*t, 0, 0, "hi").ok());
+    EXPECT_NE(a.revision(), r2);
+    uint64_t r3 = a.revision();
+    a.rollback();
+    EXPECT_NE(a.revision(), r3);
+
+    uint64_t rb = b.revision();
+    ASSERT_TRUE(b.apply_changes(a.changes_since(std::span<const ChangeHash>{})).ok());
+    EXPECT_NE(b.revision(), rb);
+    EXPECT_NE(b.revision(), a.revision());
+}
+
 } // namespace
 } // namespace crdt

@@ -58,6 +58,11 @@ public:
     size_t length(const ObjId& obj) const;
     // UTF-8 content of a text object; empty for anything else.
     std::string text(const ObjId& text) const;
+    // A number that changes whenever the visible content may have changed
+    // (a local edit, applied changes, a rollback). Revisions come from one
+    // process-wide counter, so no two states of any two documents share one:
+    // a cache keyed by revision alone is never served for the wrong state.
+    uint64_t revision() const;
 
     // ---- Writes (errors for a wrong object kind or an index out of range) ----
     Result<void> put(const ObjId& map, std::string_view key, Scalar value);
