@@ -7,6 +7,7 @@
 #include <base/fatal.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace chat::doc {
 
@@ -69,20 +70,47 @@ std::optional<ObjId> find_message(const Document& doc, std::string_view channel,
     return std::nullopt;
 }
 
-bool message_id_taken(const Document& doc, std::string_view id) {
-    auto messages = find_map(doc, kRoot, "messages");
-    if (!messages)
-        return false;
-    for (auto& [channel, value] : doc.entries(*messages)) {
-        if (!value.is(crdt::ObjType::List))
-            continue;
-        size_t n = doc.length(value.id);
-        for (size_t i = 0; i < n; ++i) {
-            if (auto m = map_at(doc, value.id, i); m && read_str(doc, *m, "id") == id)
-                return true;
+namespace {
+
+// Every message id of the document as of one revision. A send must check its
+// id against the whole document; scanning every channel on each send made a
+// long history quadratic. The set is rebuilt whenever the document changed
+// in a way it did not follow, and kept current across our own appends.
+struct MessageIdIndex {
+    uint64_t revision = 0;
+    std::unordered_set<std::string> ids;
+};
+
+MessageIdIndex& message_id_index() {
+    thread_local MessageIdIndex index;
+    return index;
+}
+
+const MessageIdIndex& current_message_ids(const Document& doc) {
+    MessageIdIndex& index = message_id_index();
+    if (index.revision == doc.revision())
+        return index;
+    index.ids.clear();
+    if (auto messages = find_map(doc, kRoot, "messages")) {
+        for (auto& [channel, value] : doc.entries(*messages)) {
+            if (!value.is(crdt::ObjType::List))
+                continue;
+            size_t n = doc.length(value.id);
+            for (size_t i = 0; i < n; ++i) {
+                if (auto m = map_at(doc, value.id, i))
+                    if (auto id = read_str(doc, *m, "id"))
+                        index.ids.insert(std::move(*id));
+            }
         }
     }
-    return false;
+    index.revision = doc.revision();
+    return index;
+}
+
+} // namespace
+
+bool message_id_taken(const Document& doc, std::string_view id) {
+    return current_message_ids(doc).ids.contains(std::string(id));
 }
 
 uint32_t next_channel_order(const Document& doc, std::string_view workspace, std::string_view category) {
@@ -112,6 +140,9 @@ std::string insert_message(Document& doc, std::string_view channel, std::string_
 
 void append_message(Document& doc, std::string_view channel, std::string_view id,
                     const MessageRecord& record) {
+    // When the id index was current before this append, it is current after
+    // it with this one id added.
+    bool index_was_current = message_id_index().revision == doc.revision();
     ObjId list = ensure_list(doc, ensure_map(doc, kRoot, "messages"), channel);
     ObjId m = append_map(doc, list, "insert msg");
 
@@ -157,6 +188,12 @@ void append_message(Document& doc, std::string_view channel, std::string_view id
 
     if (record.attachment)
         write_attachment(doc, m, *record.attachment);
+
+    if (index_was_current) {
+        MessageIdIndex& index = message_id_index();
+        index.ids.insert(std::string(id));
+        index.revision = doc.revision();
+    }
 }
 
 void write_workspace(Document& doc, std::string_view id, std::string_view name, std::string_view glyph,

@@ -92,6 +92,38 @@ TEST(ApplySend, ChecksEachConditionInTurn) {
     }
 }
 
+// A message id is unique across the whole document, however the other
+// message arrived: sent here, written raw, merged from a peer, or sent into
+// another document (which must not make the id look taken here).
+TEST(ApplySend, IdIsCheckedAgainstTheWholeDocumentWhateverChangedIt) {
+    DocFixture a, b;
+    a.channel("c1");
+    a.channel("c2");
+    b.channel("c1");
+
+    a.apply(a.send("c1", "m1"));
+    a.apply(a.send("c2", "m1"));
+    EXPECT_EQ(message_ids(a.doc, "c2"), std::vector<std::string>{});
+
+    b.apply(b.send("c1", "m1"));
+    EXPECT_EQ(message_ids(b.doc, "c1"), std::vector<std::string>{"m1"});
+
+    ObjId raw = a.append_map(a.list("c2"));
+    put_str(a.doc, raw, "id", "m2");
+    a.apply(a.send("c1", "m2"));
+    EXPECT_EQ(message_ids(a.doc, "c1"), std::vector<std::string>{"m1"});
+
+    crdt::Document peer = a.doc.fork(crdt::ActorId{{9}});
+    DocFixture p;
+    p.doc = std::move(peer);
+    p.apply(p.send("c2", "m3"));
+    a.apply(a.send("c2", "m4"));
+    ASSERT_TRUE(a.doc.merge(p.doc).ok());
+    a.apply(a.send("c1", "m3"));
+    a.apply(a.send("c1", "m5"));
+    EXPECT_EQ(message_ids(a.doc, "c1"), (std::vector<std::string>{"m1", "m5"}));
+}
+
 TEST(ApplySend, StoresEveryFieldOfTheAction) {
     DocFixture f;
     f.channel("c");
