@@ -38,6 +38,15 @@ struct StrokeRect {
     Color color;
     double width = 1;
 };
+// A filled rounded rectangle with a border drawn just inside its edge: the
+// usual card, drawn in one pass.
+struct BorderedRect {
+    Rect rect;
+    Radii radii;
+    Color fill;
+    Color border;
+    double border_width = 1;
+};
 struct FillGradient {
     Rect rect;
     Radii radii;
@@ -94,7 +103,7 @@ struct Text {
 
 using DrawCommand = std::variant<draw::FillRect, draw::StrokeRect, draw::FillGradient, draw::Shadow,
                                  draw::Line, draw::Circle, draw::PushClip, draw::PopClip, draw::PushOpacity,
-                                 draw::PopOpacity, draw::ImageCover, draw::Text>;
+                                 draw::PopOpacity, draw::ImageCover, draw::Text, draw::BorderedRect>;
 
 // One frame's drawing, recorded in order as plain commands in logical pixels.
 // Recording does no rasterising, so frames can be built and inspected without
@@ -121,6 +130,9 @@ public:
     void fill_rounded(Rect rect, double radius, Color color) { fill_rect(rect, color, Radii::all(radius)); }
     void stroke_rect(Rect rect, Color color, double width, Radii radii = {}) {
         push(draw::StrokeRect{rect, radii, color, width});
+    }
+    void fill_bordered(Rect rect, Color fill, Color border, double border_width, Radii radii = {}) {
+        push(draw::BorderedRect{rect, radii, fill, border, border_width});
     }
     void fill_gradient(Rect rect, LinearGradient gradient, Radii radii = {}) {
         push(draw::FillGradient{rect, radii, std::move(gradient)});

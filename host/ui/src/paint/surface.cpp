@@ -16,8 +16,7 @@ void shadow(Scene& scene, Rect rect, double radius, double elevation, const Them
 
 void card(Scene& scene, Rect rect, double radius, Color fill, const Theme& theme, double elevation) {
     shadow(scene, rect, radius, elevation, theme);
-    scene.fill_rounded(rect, radius, fill);
-    edge_outline(scene, rect, radius, theme);
+    scene.fill_bordered(rect, fill, theme.edge, 1, Radii::all(radius));
 }
 
 void separator(Scene& scene, double x0, double x1, double y, const Theme& theme) {

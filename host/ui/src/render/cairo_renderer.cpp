@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <list>
 #include <map>
+#include <optional>
 
 namespace kavu::ui {
 
@@ -95,6 +96,13 @@ struct ShapeKey {
     auto operator<=>(const ShapeKey&) const = default;
 };
 
+struct CardKey {
+    ShapeKey shape;
+    std::array<float, 4> fill{};
+    std::array<float, 4> border{};
+    auto operator<=>(const CardKey&) const = default;
+};
+
 struct SpriteKey {
     const ShapedText* text = nullptr;
     std::array<float, 4> color{};
@@ -140,6 +148,8 @@ struct CairoRenderer::Impl {
     std::map<ScaledKey, ScaledEntry> scaled;
     std::map<ShapeKey, CachedSurface> masks;
     std::map<SpriteKey, CachedSurface> sprites;
+    std::map<CardKey, CachedSurface> cards;
+    size_t card_bytes = 0;
     size_t mask_bytes = 0;
     size_t sprite_bytes = 0;
     std::vector<float> opacity_stack; // alphas of the open opacity groups
@@ -150,6 +160,7 @@ struct CairoRenderer::Impl {
     // Fills or strokes a rounded rectangle through the mask cache; false
     // when the shape is not worth caching (the caller draws it directly).
     bool rounded_cached(cairo_t* cr, Rect rect, Radii radii, Color color, double line, double scale);
+    void bordered(cairo_t* cr, const draw::BorderedRect& card, double scale);
     void text_cached(cairo_t* cr, const std::shared_ptr<const ShapedText>& text, Point origin, Color color,
                      double scale);
 
@@ -244,35 +255,71 @@ bool CairoRenderer::Impl::rounded_cached(cairo_t* cr, Rect rect, Radii radii, Co
     return true;
 }
 
+// Most texts have no colour glyphs: they are rasterised once in white, kept
+// as an alpha mask and blended in any colour. A text with colour emoji is
+// kept as a colour sprite per text colour instead.
 void CairoRenderer::Impl::text_cached(cairo_t* cr, const std::shared_ptr<const ShapedText>& text,
                                       Point origin, Color color, double scale) {
     double x = origin.x, y = origin.y;
     cairo_user_to_device(cr, &x, &y);
     auto [whole_x, phase_x] = split_phase(x);
     auto [whole_y, phase_y] = split_phase(y);
-    SpriteKey key{text.get(),
-                  {color.r, color.g, color.b, color.a},
-                  static_cast<int>(std::lround(scale * 1000)),
-                  phase_x,
-                  phase_y};
-    auto it = sprites.find(key);
-    if (it != sprites.end() && it->second.text.lock() != text) {
-        sprite_bytes -= it->second.bytes;
-        sprites.erase(it);
-        it = sprites.end();
-    }
-    if (it == sprites.end()) {
+    int scale_key = static_cast<int>(std::lround(scale * 1000));
+    double px = static_cast<double>(phase_x) / kPhases;
+    double py = static_cast<double>(phase_y) / kPhases;
+
+    auto find_valid = [&](const SpriteKey& key) {
+        auto it = sprites.find(key);
+        if (it != sprites.end() && it->second.text.lock() != text) {
+            sprite_bytes -= it->second.bytes;
+            sprites.erase(it);
+            return sprites.end();
+        }
+        return it;
+    };
+    // Rasterises the text in `ink` colour into a new ARGB sprite; nothing
+    // when it is too large to keep.
+    auto rasterise = [&](Color ink_color) -> std::optional<CachedSurface> {
         PangoRectangle ink;
         pango_layout_get_extents(text->layout.get(), &ink, nullptr);
-        double px = static_cast<double>(phase_x) / kPhases;
-        double py = static_cast<double>(phase_y) / kPhases;
         double ink_x0 = std::floor(static_cast<double>(ink.x) / PANGO_SCALE * scale + px) - 1;
         double ink_y0 = std::floor(static_cast<double>(ink.y) / PANGO_SCALE * scale + py) - 1;
         double ink_x1 = std::ceil(static_cast<double>(ink.x + ink.width) / PANGO_SCALE * scale + px) + 1;
         double ink_y1 = std::ceil(static_cast<double>(ink.y + ink.height) / PANGO_SCALE * scale + py) + 1;
         int sw = std::max(1, static_cast<int>(ink_x1 - ink_x0));
         int sh = std::max(1, static_cast<int>(ink_y1 - ink_y0));
-        if (sw > 4096 || sh > 4096) {
+        if (sw > 4096 || sh > 4096)
+            return std::nullopt;
+        CachedSurface entry;
+        entry.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sw, sh));
+        CairoContext sc(cairo_create(entry.surface.get()));
+        cairo_translate(sc.get(), px - ink_x0, py - ink_y0);
+        cairo_scale(sc.get(), scale, scale);
+        set_color(sc.get(), ink_color);
+        cairo_move_to(sc.get(), 0, 0);
+        pango_cairo_show_layout(sc.get(), text->layout.get());
+        sc.reset();
+        cairo_surface_flush(entry.surface.get());
+        entry.offset_x = ink_x0;
+        entry.offset_y = ink_y0;
+        entry.text = text;
+        ++stats.sprites_built;
+        return entry;
+    };
+    auto store = [&](const SpriteKey& key, CachedSurface entry) {
+        entry.bytes = entry.surface
+                          ? static_cast<size_t>(cairo_image_surface_get_stride(entry.surface.get())) *
+                                cairo_image_surface_get_height(entry.surface.get())
+                          : 64;
+        sprite_bytes += entry.bytes;
+        return sprites.emplace(key, std::move(entry)).first;
+    };
+
+    SpriteKey plain_key{text.get(), {-1, -1, -1, -1}, scale_key, phase_x, phase_y};
+    auto plain = find_valid(plain_key);
+    if (plain == sprites.end()) {
+        auto white = rasterise(Color{1, 1, 1, 1});
+        if (!white) {
             cairo_save(cr);
             set_color(cr, color);
             cairo_move_to(cr, origin.x, origin.y);
@@ -280,23 +327,130 @@ void CairoRenderer::Impl::text_cached(cairo_t* cr, const std::shared_ptr<const S
             cairo_restore(cr);
             return;
         }
+        cairo_surface_t* argb = white->surface.get();
+        int w = cairo_image_surface_get_width(argb);
+        int h = cairo_image_surface_get_height(argb);
+        int stride = cairo_image_surface_get_stride(argb);
+        const uint8_t* data = cairo_image_surface_get_data(argb);
+        bool colourless = true;
+        for (int row = 0; row < h && colourless; ++row) {
+            const auto* p = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(row) * stride);
+            for (int col = 0; col < w; ++col) {
+                uint32_t a = p[col] >> 24;
+                if (((p[col] >> 16) & 0xff) != a || ((p[col] >> 8) & 0xff) != a || (p[col] & 0xff) != a) {
+                    colourless = false;
+                    break;
+                }
+            }
+        }
+        CachedSurface entry;
+        entry.offset_x = white->offset_x;
+        entry.offset_y = white->offset_y;
+        entry.text = text;
+        if (colourless) {
+            entry.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_A8, w, h));
+            uint8_t* mask = cairo_image_surface_get_data(entry.surface.get());
+            int mask_stride = cairo_image_surface_get_stride(entry.surface.get());
+            for (int row = 0; row < h; ++row) {
+                const auto* p = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(row) * stride);
+                for (int col = 0; col < w; ++col)
+                    mask[static_cast<size_t>(row) * mask_stride + col] = static_cast<uint8_t>(p[col] >> 24);
+            }
+            cairo_surface_mark_dirty(entry.surface.get());
+        }
+        plain = store(plain_key, std::move(entry));
+    }
+    plain->second.last_used = frame;
+    if (plain->second.surface) {
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        set_color(cr, color);
+        cairo_mask_surface(cr, plain->second.surface.get(), whole_x + plain->second.offset_x,
+                           whole_y + plain->second.offset_y);
+        cairo_restore(cr);
+        return;
+    }
+
+    SpriteKey key{text.get(), {color.r, color.g, color.b, color.a}, scale_key, phase_x, phase_y};
+    auto it = find_valid(key);
+    if (it == sprites.end()) {
+        auto sprite = rasterise(color);
+        if (!sprite)
+            return;
+        it = store(key, std::move(*sprite));
+    }
+    it->second.last_used = frame;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_surface(cr, it->second.surface.get(), whole_x + it->second.offset_x,
+                             whole_y + it->second.offset_y);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
+namespace {
+// Draws fill and border directly; the card cache falls back to this for
+// shapes too large to keep.
+void draw_bordered_direct(cairo_t* cr, const draw::BorderedRect& c) {
+    rounded_rect_path(cr, c.rect, c.radii);
+    set_color(cr, c.fill);
+    cairo_fill(cr);
+    if (c.border_width <= 0 || c.border.a <= 0)
+        return;
+    double half = c.border_width / 2;
+    Radii inner{std::max(0.0, c.radii.top_left - half), std::max(0.0, c.radii.top_right - half),
+                std::max(0.0, c.radii.bottom_right - half), std::max(0.0, c.radii.bottom_left - half)};
+    rounded_rect_path(cr, c.rect.inset(half), inner);
+    set_color(cr, c.border);
+    cairo_set_line_width(cr, c.border_width);
+    cairo_stroke(cr);
+}
+} // namespace
+
+void CairoRenderer::Impl::bordered(cairo_t* cr, const draw::BorderedRect& c, double scale) {
+    double x = c.rect.x0, y = c.rect.y0;
+    cairo_user_to_device(cr, &x, &y);
+    double w = c.rect.width() * scale;
+    double h = c.rect.height() * scale;
+    if (w <= 0 || h <= 0)
+        return;
+    if (w > kMaxCachedSide || h > kMaxCachedSide || !std::isfinite(x) || !std::isfinite(y)) {
+        draw_bordered_direct(cr, c);
+        return;
+    }
+    auto [whole_x, phase_x] = split_phase(x);
+    auto [whole_y, phase_y] = split_phase(y);
+    CardKey key{ShapeKey{true,
+                         quarter(w),
+                         quarter(h),
+                         {quarter(c.radii.top_left * scale), quarter(c.radii.top_right * scale),
+                          quarter(c.radii.bottom_right * scale), quarter(c.radii.bottom_left * scale)},
+                         quarter(c.border_width * scale),
+                         phase_x,
+                         phase_y},
+                {c.fill.r, c.fill.g, c.fill.b, c.fill.a},
+                {c.border.r, c.border.g, c.border.b, c.border.a}};
+    auto it = cards.find(key);
+    if (it == cards.end()) {
+        int sw = static_cast<int>(std::ceil(w + 3));
+        int sh = static_cast<int>(std::ceil(h + 3));
         CachedSurface entry;
         entry.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sw, sh));
         CairoContext sc(cairo_create(entry.surface.get()));
-        cairo_translate(sc.get(), px - ink_x0, py - ink_y0);
+        cairo_translate(sc.get(), 1 + static_cast<double>(phase_x) / kPhases,
+                        1 + static_cast<double>(phase_y) / kPhases);
         cairo_scale(sc.get(), scale, scale);
-        set_color(sc.get(), color);
-        cairo_move_to(sc.get(), 0, 0);
-        pango_cairo_show_layout(sc.get(), text->layout.get());
+        draw::BorderedRect local = c;
+        local.rect = Rect{0, 0, c.rect.width(), c.rect.height()};
+        draw_bordered_direct(sc.get(), local);
         sc.reset();
         cairo_surface_flush(entry.surface.get());
-        entry.offset_x = ink_x0;
-        entry.offset_y = ink_y0;
+        entry.offset_x = -1;
+        entry.offset_y = -1;
         entry.bytes = static_cast<size_t>(cairo_image_surface_get_stride(entry.surface.get())) * sh;
-        entry.text = text;
-        sprite_bytes += entry.bytes;
-        ++stats.sprites_built;
-        it = sprites.emplace(key, std::move(entry)).first;
+        card_bytes += entry.bytes;
+        ++stats.masks_built;
+        it = cards.emplace(key, std::move(entry)).first;
     }
     it->second.last_used = frame;
     cairo_save(cr);
@@ -316,6 +470,7 @@ void CairoRenderer::Impl::evict() {
     }
     evict_lru(masks, mask_bytes, kMaskBudget);
     evict_lru(sprites, sprite_bytes, kSpriteBudget);
+    evict_lru(cards, card_bytes, kMaskBudget);
 }
 
 void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double scale) {
@@ -427,6 +582,8 @@ void CairoRenderer::Impl::draw(cairo_t* cr, const DrawCommand& command, double s
                 else
                     cairo_paint_with_alpha(cr, std::max(0.0f, c.opacity));
                 cairo_restore(cr);
+            } else if constexpr (std::is_same_v<T, draw::BorderedRect>) {
+                bordered(cr, c, scale);
             } else if constexpr (std::is_same_v<T, draw::Text>) {
                 if (c.text)
                     text_cached(cr, c.text, c.origin, c.color, scale);
@@ -447,10 +604,22 @@ void CairoRenderer::render(const Scene& scene, cairo_t* cr, double scale, Color 
     m_impl->opacity_stack.clear();
     m_impl->clip_depth = 0;
     cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    set_color(cr, background);
-    cairo_paint(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    // Most frames begin by filling the whole window; clearing first would
+    // write every pixel twice.
+    bool covered = false;
+    if (!scene.commands().empty()) {
+        if (const auto* fill = std::get_if<draw::FillRect>(&scene.commands().front())) {
+            covered = fill->color.a >= 1 && fill->radii.is_zero() && fill->rect.x0 <= 0 &&
+                      fill->rect.y0 <= 0 && fill->rect.x1 >= scene.size().width &&
+                      fill->rect.y1 >= scene.size().height && scene.size().width > 0;
+        }
+    }
+    if (!covered) {
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        set_color(cr, background);
+        cairo_paint(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    }
     cairo_scale(cr, scale, scale);
     for (const auto& command : scene.commands())
         m_impl->draw(cr, command, scale);
