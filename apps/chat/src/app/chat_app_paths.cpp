@@ -145,6 +145,7 @@ void ChatApp::start_edit(std::string_view message) {
     m_composers.editor.set_text(m->text);
     m_composers.editor.set_cursor_pos(m->text.size());
     m_composers.editing = m->id;
+    m_composers.editing_channel = m->channel;
     m_composers.thread_focus = false;
     close_popups_for_edit();
 }
@@ -159,8 +160,12 @@ void ChatApp::save_edit() {
     m_composers.editor.set_text("");
     if (trim(text).empty())
         return;
-    dispatch(ChatAction{ChatAction::EditMessage{
-        .channel = m_selection.channel, .id = *message, .text = std::move(text), .ts = interface_now()}});
+    // The edit goes to the message's own channel, even when the person
+    // navigated elsewhere while editing.
+    dispatch(ChatAction{ChatAction::EditMessage{.channel = m_composers.editing_channel,
+                                                .id = *message,
+                                                .text = std::move(text),
+                                                .ts = interface_now()}});
     refresh();
 }
 

@@ -29,6 +29,7 @@ struct Composers {
     // The thread composer, not the main one, has the keyboard focus.
     bool thread_focus = false;
     std::optional<std::string> editing; // the message under inline edit
+    std::string editing_channel;        // the channel it is in
     std::optional<RenameTarget> renaming;
 };
 

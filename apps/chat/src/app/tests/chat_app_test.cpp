@@ -291,9 +291,12 @@ TEST_F(ChatAppTest, InlineEdit) {
     EXPECT_FALSE(m_app.composers().editing);
     EXPECT_FALSE(m_app.view().find_message("m_me1")->edited);
 
+    // Saved after moving to another channel: the edit still lands.
     m_app.start_edit("m_me1");
     m_app.composers().editor.set_text("Changed my mind ");
+    m_app.select_channel("c_general");
     m_app.save_edit();
+    m_app.select_channel("c_crit");
     const MessageView* m = m_app.view().find_message("m_me1");
     EXPECT_EQ(m->text, "Changed my mind ");
     EXPECT_TRUE(m->edited);
