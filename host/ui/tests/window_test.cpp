@@ -167,3 +167,61 @@ TEST(Window, RunsUnderXvfb) {
     EXPECT_EQ(tree["bounds"].size(), 4u);
     std::remove(dump.c_str());
 }
+
+namespace {
+
+// What a SwitchableApp saw; it outlives the app, which the loop destroys.
+struct SwitchLog {
+    std::vector<std::string> performed;
+    int events = 0;
+};
+
+// An application with one navigation target that records what it is asked
+// to perform and which events reach it.
+class SwitchableApp final : public App {
+public:
+    explicit SwitchableApp(SwitchLog& log) : m_log(log) {}
+    std::optional<nlohmann::json> navigation_tree() override {
+        return nlohmann::json{
+            {"children",
+             {{{"title", "#general"}, {"address", "chat.channel:c_general"}, {"search_text", "general"}}}}};
+    }
+    std::optional<nlohmann::json> resource_by_address(std::string_view address) override {
+        return nlohmann::json{
+            {"actions", nlohmann::json::array({{{"id", "open"},
+                                                {"kind", "chat.operation"},
+                                                {"payload", {{"address", std::string(address)}}}}})}};
+    }
+    kavu::Result<nlohmann::json> perform_operation(std::string_view kind,
+                                                   const nlohmann::json& payload) override {
+        m_log.performed.push_back(std::string(kind) + " " + payload.at("address").get<std::string>());
+        return nlohmann::json::object();
+    }
+    bool handle_event(const Event&, EventContext&) override {
+        ++m_log.events;
+        return true;
+    }
+
+private:
+    SwitchLog& m_log;
+};
+
+} // namespace
+
+// Ctrl+K in a window run opens the quick switcher above the application: the
+// keys typed into it never reach the application, and Enter opens the result.
+TEST(FrameLoop, CtrlKOpensTheQuickSwitcherOverTheApp) {
+    SwitchLog log;
+    LaunchDescription description;
+    description.app_id = "org.kavu.test";
+    description.make_app = [&log] { return std::make_unique<SwitchableApp>(log); };
+    FakeWindow window({{},
+                       {PointerMove{{5, 5}}},
+                       {KeyPress{.key = 'k', .modifiers = mods::kCtrl}},
+                       {TextEntered{"gen"}},
+                       {KeyPress{.key = keys::kEnter}},
+                       {}});
+    ASSERT_TRUE(run_frame_loop(description, window, WindowOptions{}));
+    EXPECT_EQ(log.performed, std::vector<std::string>{"chat.operation chat.channel:c_general"});
+    EXPECT_EQ(log.events, 1); // only the pointer move
+}

@@ -4,6 +4,7 @@
 
 #include <ui/access_node.h>
 #include <ui/persist.h>
+#include <ui/search/quick_switcher.h>
 
 #include <spdlog/spdlog.h>
 
@@ -48,10 +49,12 @@ public:
             m_path = env;
     }
     bool enabled() const { return !m_path.empty(); }
-    void update(App& app) {
+    void update(App& app, const QuickSwitcherHost& switcher) {
         if (!enabled())
             return;
         auto tree = app.accessibility_tree();
+        if (tree && switcher.is_open())
+            tree = switcher.with_accessibility(std::move(*tree));
         std::string json = tree ? access_tree_json(*tree) : std::string("null\n");
         if (json == m_last)
             return;
@@ -90,6 +93,8 @@ kavu::Result<void> run_frame_loop(const LaunchDescription& description, Platform
     CairoRenderer renderer;
     Scene scene; // reused so that a frame's commands do not reallocate
     AccessibilityDump a11y;
+    // Ctrl+K: the quick switcher sits above the application and sees events first.
+    QuickSwitcherHost switcher;
     float zoom = user_scale();
     ThemeKind kind = theme_kind();
     Theme theme = Theme::for_kind(kind);
@@ -123,7 +128,8 @@ kavu::Result<void> run_frame_loop(const LaunchDescription& description, Platform
                 pointer = move->pos;
             else if (std::holds_alternative<PointerLeave>(event))
                 pointer = {-1, -1};
-            app->handle_event(event, event_context);
+            if (!switcher.handle_event(event, event_context, *app))
+                app->handle_event(event, event_context);
             dirty = true;
         }
         if (window.close_requested()) {
@@ -150,10 +156,11 @@ kavu::Result<void> run_frame_loop(const LaunchDescription& description, Platform
             scene.reset(rect.size());
             FrameContext frame{theme, rect, now, window, pointer};
             app->draw_with_presence(scene, frame, PresenceCtx{});
+            switcher.draw(scene, frame);
             window.present([&](uint8_t* data, int width, int height, int stride) {
                 renderer.render_into(scene, data, width, height, stride, 1.0, theme.surface);
             });
-            a11y.update(*app);
+            a11y.update(*app, switcher);
             last_frame = now;
             dirty = false;
             ++frames;
