@@ -69,7 +69,7 @@ public:
     static ActionSpec with_text(std::string id, std::string label, TextParameter parameter, std::string kind,
                                 std::optional<OperationType> type, TextBuilder build);
 
-    // Marks the spec destructive: interfaces ask before carrying it out.
+    // Marks this action as destructive: interfaces ask before carrying it out.
     ActionSpec& destructive() & {
         m_destructive = true;
         return *this;
