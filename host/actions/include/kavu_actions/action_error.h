@@ -1,5 +1,7 @@
 #pragma once
 
+#include <base/result.h>
+
 #include <cassert>
 #include <cstdint>
 #include <string>
@@ -28,56 +30,7 @@ struct ActionError {
     bool operator==(const ActionError&) const = default;
 };
 
-// A value or an ActionError, shaped like kavu::Result.
-template <typename T> class [[nodiscard]] ActionResult {
-public:
-    ActionResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    ActionResult(ActionError error) : m_state(std::in_place_index<1>, std::move(error)) {}
-
-    bool ok() const { return m_state.index() == 0; }
-    explicit operator bool() const { return ok(); }
-    T& value() & {
-        assert(ok());
-        return std::get<0>(m_state);
-    }
-    const T& value() const& {
-        assert(ok());
-        return std::get<0>(m_state);
-    }
-    T release_value() {
-        assert(ok());
-        return std::move(std::get<0>(m_state));
-    }
-    const ActionError& error() const {
-        assert(!ok());
-        return std::get<1>(m_state);
-    }
-    const std::string& error_text() const { return error().text; }
-    T* operator->() { return &value(); }
-    const T* operator->() const { return &value(); }
-    T& operator*() & { return value(); }
-    const T& operator*() const& { return value(); }
-
-private:
-    std::variant<T, ActionError> m_state;
-};
-
-template <> class [[nodiscard]] ActionResult<void> {
-public:
-    ActionResult() = default;
-    ActionResult(ActionError error) : m_error(std::move(error)), m_failed(true) {}
-
-    bool ok() const { return !m_failed; }
-    explicit operator bool() const { return ok(); }
-    const ActionError& error() const {
-        assert(m_failed);
-        return m_error;
-    }
-    const std::string& error_text() const { return error().text; }
-
-private:
-    ActionError m_error;
-    bool m_failed = false;
-};
+// A value or an ActionError.
+template <typename T> using ActionResult = kavu::Result<T, ActionError>;
 
 } // namespace kavu::actions

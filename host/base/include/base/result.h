@@ -14,13 +14,17 @@ struct Error {
     bool operator==(const Error&) const = default;
 };
 
-inline Error make_error(std::string text) { return Error{std::move(text)}; }
+inline Error make_error(std::string text) {
+    return Error{std::move(text)};
+}
 
-// A value or an Error, shaped like std::expected (which g++ 12 lacks in C++20).
-template <typename T> class [[nodiscard]] Result {
+// A value or an error, shaped like std::expected (which g++ 12 lacks in
+// C++20). E is Error unless a module needs a richer error record; it must
+// carry a readable `text`.
+template <typename T, typename E = Error> class [[nodiscard]] Result {
 public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    Result(E error) : m_state(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -39,7 +43,7 @@ public:
     }
     T release_value() { return std::move(value()); }
 
-    const Error& error() const {
+    const E& error() const {
         assert(!ok());
         return std::get<1>(m_state);
     }
@@ -51,24 +55,24 @@ public:
     const T* operator->() const { return &value(); }
 
 private:
-    std::variant<T, Error> m_state;
+    std::variant<T, E> m_state;
 };
 
-template <> class [[nodiscard]] Result<void> {
+template <typename E> class [[nodiscard]] Result<void, E> {
 public:
     Result() = default;
-    Result(Error error) : m_error(std::move(error)), m_failed(true) {}
+    Result(E error) : m_error(std::move(error)), m_failed(true) {}
 
     bool ok() const { return !m_failed; }
     explicit operator bool() const { return ok(); }
-    const Error& error() const {
+    const E& error() const {
         assert(m_failed);
         return m_error;
     }
     const std::string& error_text() const { return error().text; }
 
 private:
-    Error m_error;
+    E m_error;
     bool m_failed = false;
 };
 
