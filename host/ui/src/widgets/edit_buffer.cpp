@@ -292,25 +292,20 @@ void EditBuffer::move_line_down(Extend extend) {
 }
 
 bool EditBuffer::undo() {
-    if (m_undo.empty())
-        return false;
-    m_redo.push_back(Snapshot{m_text, m_caret, m_anchor});
-    Snapshot s = std::move(m_undo.back());
-    m_undo.pop_back();
-    m_text = std::move(s.text);
-    m_caret = s.caret;
-    m_anchor = s.anchor;
-    m_attrs.reset();
-    m_last_edit = EditKind::None;
-    return true;
+    return step_history(m_undo, m_redo);
 }
 
 bool EditBuffer::redo() {
-    if (m_redo.empty())
+    return step_history(m_redo, m_undo);
+}
+
+// Restores the newest snapshot of `from`, saving the current state on `to`.
+bool EditBuffer::step_history(std::vector<Snapshot>& from, std::vector<Snapshot>& to) {
+    if (from.empty())
         return false;
-    m_undo.push_back(Snapshot{m_text, m_caret, m_anchor});
-    Snapshot s = std::move(m_redo.back());
-    m_redo.pop_back();
+    to.push_back(Snapshot{m_text, m_caret, m_anchor});
+    Snapshot s = std::move(from.back());
+    from.pop_back();
     m_text = std::move(s.text);
     m_caret = s.caret;
     m_anchor = s.anchor;

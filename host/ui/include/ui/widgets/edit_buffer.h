@@ -118,6 +118,7 @@ private:
     void collapse_or_move(std::size_t target, Extend extend);
     std::size_t word_left_of(std::size_t offset) const;
     std::size_t word_right_of(std::size_t offset) const;
+    bool step_history(std::vector<Snapshot>& from, std::vector<Snapshot>& to);
 
     std::string m_text;
     std::size_t m_caret = 0;
